@@ -1,0 +1,42 @@
+# Two entry points on a fresh Debian 12 machine: `make run` and `make test`.
+
+PACKAGES := g++ cmake make qt6-base-dev qt6-multimedia-dev libjpeg62-turbo-dev \
+            libgtest-dev libbenchmark-dev xvfb xauth
+JOBS ?= $(shell nproc 2>/dev/null || echo 4)
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+PROGRAM := build/release/app/morlaquin
+
+.PHONY: run test setup release asan bench clean
+
+setup:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+release: setup
+	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release
+	cmake --build build/release -j $(JOBS)
+
+asan: setup
+	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DMORLAQUIN_SANITIZE=ON
+	cmake --build build/asan -j $(JOBS)
+
+run: release
+	@if [ -x $(PROGRAM) ]; then cd data && ../$(PROGRAM); \
+	else echo "Built the engine and its tests; the program's window is not built yet."; fi
+
+test: release asan
+	cd build/release && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd build/asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+
+bench: release
+	@for b in build/release/bench/bench_*; do [ -x $$b ] && $$b; done
+
+clean:
+	rm -rf build

@@ -1,0 +1,45 @@
+// Zobrist keys and the two direct-mapped hash tables.
+#pragma once
+
+#include "types.h"
+
+extern u64 PieceKeys[7][2][64];
+extern u64 EnPassantKeys[64];
+extern u64 CastleKeys[4];  // white short, black short, white long, black long
+extern const u64 SideKey;
+
+constexpr u64 INITIAL_HASH_ENTRIES = 131072;
+constexpr u64 INITIAL_PAWN_HASH_ENTRIES = 131072;
+
+extern HashEntry* HashTable;
+extern u64 HashTableEntries;
+extern PawnHashEntry* PawnHashTable;
+extern u64 PawnHashEntries;
+
+u32 NextRandom32();
+u64 NextRandom64();
+// Restarts the key generator at its fixed seed (the next call reseeds).
+void ResetRandomGenerator();
+void GenerateZobristKeys();
+
+u64 ComputeHashKey(const Position* pos);
+u64 ComputePawnHashKey(const Position* pos);
+
+int ProbeHash(int depth60, int* alpha, int* beta, u32 keyLo, u32 keyHi, Move* move);
+Move ProbeHashMove(u32 keyLo, u32 keyHi);
+void StoreHash(int depth60, int score, int type, u32 keyLo, u32 keyHi, Move move);
+int ProbePawnHash(u32 keyLo, u32 keyHi, int* score, u64* maskB, u64* maskA, int* infoA, int* infoB);
+void StorePawnHash(u32 keyLo, u32 keyHi, int score, u64 maskB, u64 maskA, int infoA, int infoB);
+
+// Allocates both tables at their current entry counts (not cleared).
+void AllocateHashTables();
+void ClearHashTables();
+void FreeHashTables();
+// Frees and reallocates the main table for a size in bytes (rounded down to a
+// power of two of entries, at least one), keeps the pawn table's size, clears
+// both. Falls back to 131072 entries when the allocation fails. Returns the
+// number of main entries.
+u64 ResizeHashTables(u64 bytes);
+
+inline u32 KeyLo(u64 key) { return static_cast<u32>(key); }
+inline u32 KeyHi(u64 key) { return static_cast<u32>(key >> 32); }

@@ -1,0 +1,17 @@
+// Making moves on a position in place, null moves and draw rules.
+#pragma once
+
+#include "types.h"
+
+constexpr int MAKE_KING_CAPTURED = -1;
+constexpr int MAKE_NORMAL = 1;
+constexpr int MAKE_THREEFOLD = 3;
+constexpr int MAKE_FIFTY_MOVES = 4;
+constexpr int MAKE_REPEATED = 5;
+
+// Applies the move to pos; the move's parts are left in scratch->Gen.
+int MakeMove(EngineBoard* scratch, Move move, Position* pos);
+int MakeNullMove(EngineBoard* unused, Position* pos);
+int UnmakeNullMove(EngineBoard* unused, Position* pos);
+// 4 fifty-move rule, 3 repetition, 0 otherwise.
+int CheckDraw(const Position* pos, int ply);

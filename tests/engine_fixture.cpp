@@ -1,0 +1,5 @@
+#include "engine_fixture.h"
+
+#include "globals.h"
+
+void EngineTest::SetUp() { ResetEngineState(); }
