@@ -3,7 +3,9 @@
 #include <cstdlib>
 
 #include "bitboard.h"
+#include "eval.h"
 #include "hash.h"
+#include "movegen.h"
 
 i32 PieceValue[8] = {0, 100, 310, 320, 500, 1000, 31000, 0};
 i32 PawnValue = 100, KnightValue = 310, BishopValue = 320, RookValue = 500, QueenValue = 1000;
@@ -84,6 +86,10 @@ void ResetEngineState() {
     UseHashTable = 1;
     LearnResult = -1.0;
     NodeCount = 0;
+    QuiesceMargin = 0;
+    LazyEvalMargin = 0;
+    ComputerColour = 1;
+    RootHasCastled[0] = RootHasCastled[1] = 0;
     HashTableEntries = INITIAL_HASH_ENTRIES;
     PawnHashEntries = INITIAL_PAWN_HASH_ENTRIES;
 

@@ -1,0 +1,52 @@
+// Counts the leaf nodes of the legal move tree: perft "FEN" DEPTH.
+// Each move is made on a copy of the position and rejected when it leaves
+// the mover's king attacked, as the search does.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "globals.h"
+#include "makemove.h"
+#include "movegen.h"
+#include "test_position.h"
+
+namespace {
+
+EngineBoard Boards[64];
+
+u64 Perft(int ply, int depth) {
+    EngineBoard& board = Boards[ply];
+    EngineBoard& child = Boards[ply + 1];
+    if (GenerateMoves(&board) < 0) return 0;
+    u64 leaves = 0;
+    for (int i = 0; i <= board.List.Last; ++i) {
+        child.Pos = board.Pos;
+        if (MakeMove(&child, board.List.Moves[i], &child.Pos) < 0) continue;
+        if (InCheck(&child, &child.Pos, 0)) continue;
+        leaves += depth == 1 ? 1 : Perft(ply + 1, depth - 1);
+    }
+    return leaves;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: perft \"FEN\" DEPTH\n");
+        return 2;
+    }
+    const int depth = std::atoi(argv[2]);
+    if (depth < 1 || depth > 60) {
+        std::fprintf(stderr, "depth must be 1..60\n");
+        return 2;
+    }
+    ResetEngineState();
+    SetupTestPosition(&Boards[0], argv[1]);
+    const auto start = std::chrono::steady_clock::now();
+    const u64 leaves = Perft(0, depth);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("leaves %llu\nseconds %.3f\nleaves per second %.0f\n", static_cast<unsigned long long>(leaves),
+                seconds, seconds > 0 ? leaves / seconds : 0.0);
+    return 0;
+}
