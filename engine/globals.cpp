@@ -6,6 +6,8 @@
 #include "eval.h"
 #include "hash.h"
 #include "movegen.h"
+#include "rootsearch.h"
+#include "search.h"
 
 i32 PieceValue[8] = {0, 100, 310, 320, 500, 1000, 31000, 0};
 i32 PawnValue = 100, KnightValue = 310, BishopValue = 320, RookValue = 500, QueenValue = 1000;
@@ -87,6 +89,8 @@ void ResetEngineState() {
     LearnResult = -1.0;
     NodeCount = 0;
     QuiesceMargin = 0;
+    ResetSearchState();
+    ResetRootSearchState();
     LazyEvalMargin = 0;
     ComputerColour = 1;
     RootHasCastled[0] = RootHasCastled[1] = 0;
