@@ -8,6 +8,7 @@
 #include "movegen.h"
 #include "rootsearch.h"
 #include "search.h"
+#include "startbook.h"
 
 i32 PieceValue[8] = {0, 100, 310, 320, 500, 1000, 31000, 0};
 i32 PawnValue = 100, KnightValue = 310, BishopValue = 320, RookValue = 500, QueenValue = 1000;
@@ -94,6 +95,7 @@ void ResetEngineState() {
     LazyEvalMargin = 0;
     ComputerColour = 1;
     RootHasCastled[0] = RootHasCastled[1] = 0;
+    for (auto& slot : StartBookTable) slot = StartBookSlot{};
     HashTableEntries = INITIAL_HASH_ENTRIES;
     PawnHashEntries = INITIAL_PAWN_HASH_ENTRIES;
 
