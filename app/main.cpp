@@ -1,0 +1,92 @@
+#include <QApplication>
+#include <QIcon>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "ChessGUI.h"
+#include "dialogs/About.h"
+#include "dialogs/Debug.h"
+#include "dialogs/LEVELS.h"
+#include "dialogs/PROMOTE.h"
+#include "dialogs/Splash.h"
+#include "globals.h"
+#include "guiglobals.h"
+#include "helpsystem.h"
+#include "messageboxes.h"
+#include "xboard.h"
+
+namespace {
+
+void ShowException(const std::exception& e) {
+    if (ProtocolMode) std::fprintf(stderr, "%s\n", e.what());
+    ShowMessageBox(nullptr, QString::fromLocal8Bit(e.what()), "Morlaquin");
+}
+
+// An exception that escapes an event handler is shown, and the loop goes on.
+class application : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            ShowException(e);
+            return false;
+        }
+    }
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    InitEngineGlobals();
+
+    // The first word on standard input chooses the mode, before anything
+    // else is built. Protocol mode has no display and shows nothing.
+    if (DetectProtocolMode()) {
+        ProtocolMode = true;
+        PrepareProtocolOutput();
+        SendOpeningFeatures(SendProtocolLine);
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        SetMessageBoxes(ProtocolMessageBoxes());
+    }
+
+    application app(argc, argv);
+    QApplication::setWindowIcon(QIcon(":/images/morlaquin.png"));
+    try {
+        // The splash is painted while the rest starts.
+        if (!ProtocolMode) {
+            frmSplash = new TfrmSplash;
+            frmSplash->show();
+            QCoreApplication::processEvents();
+        }
+        SetHelpFile("rovik.html");
+
+        // The main window first: it is the application's main form. The
+        // dialogs live as long as it does.
+        auto window = std::make_unique<TfrmWinRovik>();
+        frmWinRovik = window.get();
+        frmDebug = new TfrmDebug(window.get());
+        AboutBox = new TAboutBox(window.get());
+        frmPromote = new TfrmPromote(window.get());
+        frmLevels = new TfrmLevels(window.get());
+        delete frmSplash;
+
+        if (ProtocolMode)
+            window->FormShow();
+        else
+            window->show();
+        const int result = app.exec();
+        window->FormDestroy();
+        window.reset();
+        frmWinRovik = nullptr;
+        return result;
+    } catch (const std::exception& e) {
+        delete frmSplash;
+        frmWinRovik = nullptr;
+        ShowException(e);
+        return 0;
+    }
+}

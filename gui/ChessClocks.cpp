@@ -1,0 +1,265 @@
+// The main window's clocks and time controls.
+#include <QComboBox>
+#include <QLabel>
+#include <QLocale>
+#include <QPalette>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "ChessGUI.h"
+#include "dialogs/LEVELS.h"
+#include "eval.h"
+#include "globals.h"
+#include "guiglobals.h"
+#include "messageboxes.h"
+#include "search.h"
+
+namespace {
+
+const QColor ClockBlack(0, 0, 0);
+const QColor ClockNavy(0, 0, 0x80);  // 0x800000 as blue-green-red
+
+TfrmLevels* Levels(QWidget* owner) {
+    if (frmLevels == nullptr) frmLevels = new TfrmLevels(owner);
+    return frmLevels;
+}
+
+void SetLabelColour(QLabel* label, const QColor& colour) {
+    QPalette p = label->palette();
+    if (p.color(QPalette::WindowText) == colour) return;
+    p.setColor(QPalette::WindowText, colour);
+    label->setPalette(p);
+}
+
+// A whole number typed into a level box.
+bool ParseWholeNumber(const QString& text, int* out) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (ok) *out = value;
+    return ok;
+}
+
+}  // namespace
+
+void TfrmWinRovik::MovesPerSide(int currentPly, int clockStartPly, int* white, int* black) {
+    const int n = currentPly - clockStartPly;
+    *white = *black = 0;
+    if (n <= 0) return;
+    *white = *black = n / 2;
+    if (n % 2 != 0) {
+        if (clockStartPly % 2 == 0)
+            ++*white;
+        else
+            ++*black;
+    }
+}
+
+void TfrmWinRovik::UpdateClocks() {
+    const i64 now = TickMs();
+    const bool blackToMove = PositionHistory[std::clamp(CurrentPly, 0, HISTORY_SIZE - 1)].SideToMove != WHITE;
+    (blackToMove ? BlackUsedMs : WhiteUsedMs) += static_cast<double>(now - MoveStartTick);
+    MoveStartTick = now;
+
+    int whiteMoves = 0, blackMoves = 0;
+    MovesPerSide(CurrentPly, ClockStartPly, &whiteMoves, &blackMoves);
+    switch (TimeControlType) {
+        case 1:
+            WhiteLeftMs = WhiteUsedMs;
+            BlackLeftMs = BlackUsedMs;
+            break;
+        case 2: {
+            const double base = BlitzMinutes * 60000.0;
+            const double bonus = BlitzBonus * 1000.0;
+            WhiteLeftMs = whiteMoves * bonus + base - WhiteUsedMs;
+            BlackLeftMs = blackMoves * bonus + base - BlackUsedMs;
+            break;
+        }
+        case 4: {
+            const double period = TournamentMinutes * 60000.0;
+            const int perPeriod = std::max(static_cast<int>(TournamentMoves), 1);
+            auto allowance = [&](int moves) {
+                double a = period;
+                if (moves >= perPeriod) {
+                    if (TournamentRest != 0)
+                        a += TournamentRest * 60000.0;
+                    else
+                        a += (moves / perPeriod) * period;
+                }
+                return a;
+            };
+            WhiteLeftMs = allowance(whiteMoves) - WhiteUsedMs;
+            BlackLeftMs = allowance(blackMoves) - BlackUsedMs;
+            break;
+        }
+        default:
+            break;
+    }
+
+    if (CurrentPly == 0 && HumanToMove) {
+        SetLabelColour(lblWhiteTime, ClockBlack);
+        SetLabelColour(lblBlackTime, ClockBlack);
+    } else {
+        SetLabelColour(lblWhiteTime, blackToMove ? ClockBlack : ClockNavy);
+        SetLabelColour(lblBlackTime, blackToMove ? ClockNavy : ClockBlack);
+    }
+
+    // The peer's clock values belong to the side the engine plays when it
+    // next moves, which only its next move tells: they wait for it
+    // (ApplyProtocolTimes).
+    if (const double ms = XboardTimeMs.exchange(0.0); ms != 0.0) HeldEngineTimeMs = ms;
+    if (const double ms = XboardOtimMs.exchange(0.0); ms != 0.0) HeldOpponentTimeMs = ms;
+
+    ShowClocks(BlackLeftMs, WhiteLeftMs);
+}
+
+void TfrmWinRovik::ShowClocks(double blackLeftMs, double whiteLeftMs) {
+    lblWhiteTime->setText(FormatClockTime(whiteLeftMs, true));
+    lblBlackTime->setText(FormatClockTime(blackLeftMs, true));
+    if (TimeControlType == 1 || ProtocolMode) return;
+    if (whiteLeftMs <= 0 && !WhiteFlagged) {
+        SetTimerEnabled(tmrClock, false);
+        WhiteFlagged = true;
+        AutoPlay = false;
+        Autoplay->setChecked(false);
+        ShowMessageBox(this, "White Lost on Time!", "Result");
+        SetTimerEnabled(tmrClock, true);
+    }
+    if (blackLeftMs <= 0 && !BlackFlagged) {
+        SetTimerEnabled(tmrClock, false);
+        BlackFlagged = true;
+        AutoPlay = false;
+        Autoplay->setChecked(false);
+        ShowMessageBox(this, "Black Lost on Time!", "Result");
+        SetTimerEnabled(tmrClock, true);
+    }
+}
+
+QString TfrmWinRovik::FormatClockTime(double ms, bool longForm) {
+    // Far beyond any clock; keeps the conversion defined.
+    constexpr double LIMIT = 1e15;
+    const double clamped = std::isnan(ms) ? 0.0 : std::clamp(ms, -LIMIT, LIMIT);
+    const i64 t = static_cast<i64>(clamped);
+    i64 s = t / 1000 + (t % 1000 > 1 ? 1 : 0);
+    bool negative = false;
+    if (s < 0) {
+        negative = true;
+        s = -s;
+    }
+    i64 m = 0, h = 0;
+    if (s >= 60) {
+        m = s / 60;
+        s %= 60;
+    }
+    if (m >= 60) {
+        h = m / 60;
+        m %= 60;
+    }
+    auto two = [](i64 v) { return QString::number(v).rightJustified(2, '0'); };
+    if (longForm) return (negative ? "-" : "") + two(h) + ":" + two(m) + ":" + two(s);
+    if (m == 0) return QLocale(QLocale::English).toString(clamped * 0.001, 'f', 2) + "s";
+    if (h == 0) return QString::number(m) + ":" + two(s);
+    return QString::number(h) + ":" + QString::number(m) + ":" + two(s);
+}
+
+void TfrmWinRovik::SetClockLabels(const QString& text) {
+    lblWhiteTime->setText(text);
+    lblBlackTime->setText(text);
+}
+
+void TfrmWinRovik::ResetClocks() {
+    WhiteUsedMs = BlackUsedMs = 0;
+    MoveStartTick = TickMs();
+    SetTimerEnabled(tmrClock, CurrentPly > 0);
+    SetClockLabels("00:00:00");
+}
+
+void TfrmWinRovik::ApplyLevel(int mode) {
+    TfrmLevels* levels = Levels(this);
+    QWidget* page = levels->pcontrLevel->currentWidget();
+    const bool chosenLevel = mode != 4 && mode != 6;
+
+    // Every field the level uses is checked before anything changes.
+    int values[3] = {0, 0, 0};
+    if (chosenLevel) {
+        std::vector<std::pair<QComboBox*, QLabel*>> fields;
+        if (page == levels->Sheet1)
+            fields = {{levels->cboxSecs1, levels->Label1}};
+        else if (page == levels->Sheet2)
+            fields = {{levels->cboxBlitz1, levels->Label2}, {levels->cboxBlitz2, levels->Label3}};
+        else if (page == levels->Sheet3)
+            fields = {{levels->cboxTourn1, levels->Label4},
+                      {levels->cboxTourn2, levels->Label5},
+                      {levels->cboxTourn3, levels->Label6}};
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const QString text = fields[i].first->currentText();
+            const QString name = fields[i].second->text().trimmed();
+            if (!ParseWholeNumber(text, &values[i])) {
+                ShowMessageBox(this, name + ": \"" + text + "\" is not a whole number.", "Select Level");
+                return;
+            }
+        }
+        if (page == levels->Sheet3 && values[0] < 1) {
+            ShowMessageBox(this, levels->Label4->text().trimmed() + ": the number of moves must be 1 or more.",
+                           "Select Level");
+            return;
+        }
+    }
+
+    ResetClocks();
+    btnCustom->setChecked(false);
+    btnInfinite->setChecked(false);
+    btnHumanvsHuman->setChecked(false);
+    HumanVsHuman = false;
+    InfiniteSearch = false;
+    ClockStartPly = CurrentPly;
+
+    if (mode == 4) {
+        TimeControlType = 1;
+        TargetTimeMs = 10;
+        InfiniteSearch = true;
+        btnInfinite->setChecked(true);
+    } else if (mode == 6) {
+        btnHumanvsHuman->setChecked(true);
+        HumanVsHuman = true;
+        Autoplay->setChecked(false);
+        AutoPlay = false;
+        btnPonder->setChecked(false);
+        PonderEnabled = false;
+    } else {
+        btnCustom->setChecked(true);
+        btnPonder->setChecked(true);
+        PonderEnabled = true;
+        if (page == levels->Sheet1) {
+            TimeControlType = 1;
+            TargetTimeMs = values[0] * 1000.0;
+        } else if (page == levels->Sheet2) {
+            TimeControlType = 2;
+            BlitzMinutes = values[0];
+            BlitzBonus = values[1];
+            SetClockLabels(FormatClockTime(BlitzMinutes * 60000.0, true));
+        } else if (page == levels->Sheet3) {
+            TimeControlType = 4;
+            TournamentMoves = values[0];
+            TournamentMinutes = values[1];
+            TournamentRest = values[2];
+            SetClockLabels(FormatClockTime(TournamentMinutes * 60000.0, true));
+        }
+    }
+}
+
+void TfrmWinRovik::tmrClockTimer() {
+    if (CurrentPly != 0 || !HumanToMove) UpdateClocks();
+}
+
+void TfrmWinRovik::btnCustomClick() {
+    if (Levels(this)->exec() == QDialog::Accepted) ApplyLevel(0);
+}
+
+void TfrmWinRovik::btnInfiniteClick() { ApplyLevel(4); }
+
+void TfrmWinRovik::btnHumanvsHumanClick() { ApplyLevel(6); }

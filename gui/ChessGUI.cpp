@@ -1,0 +1,870 @@
+#include "ChessGUI.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QShowEvent>
+#include <QDir>
+#include <QFont>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QItemSelection>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPalette>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <stdexcept>
+
+#include "BoardView.h"
+#include "WindowLife.h"
+#include "bitboard.h"
+#include "book.h"
+#include "eval.h"
+#include "globals.h"
+#include "guiglobals.h"
+#include "hash.h"
+#include "helpsystem.h"
+#include "host.h"
+#include "messageboxes.h"
+#include "rootsearch.h"
+#include "search.h"
+#include "startbook.h"
+#include "xboard.h"
+
+// The engine's view of the window: clock, message processing, labels and
+// the protocol output.
+class TfrmWinRovik::WindowHost : public EngineHost {
+public:
+    explicit WindowHost(TfrmWinRovik* window) : w(window) {}
+    i64 TickMs() override { return w->TickMs(); }
+    void ProcessMessages() override { QCoreApplication::processEvents(); }
+    void SetThinkLabel(ThinkLabel label, const std::string& text) override {
+        QLabel* target = nullptr;
+        switch (label) {
+            case ThinkLabel::BestMove:
+                target = w->lblBestMove;
+                break;
+            case ThinkLabel::Depth:
+                target = w->lblDepth;
+                break;
+            case ThinkLabel::CurrentMove:
+                target = w->lblCurrentMove;
+                break;
+            case ThinkLabel::Score:
+                target = w->lblScore;
+                break;
+            case ThinkLabel::PV:
+                target = w->lblPV;
+                break;
+        }
+        if (target) target->setText(QString::fromStdString(text));
+    }
+    void SendProtocolLine(const std::string& line) override { w->SendProtocolLine(line); }
+    bool ProtocolMode() override { return ::ProtocolMode; }
+    bool PostThinking() override { return ::PostThinking; }
+    int CurrentPly() override { return w->CurrentPly; }
+    i64 MoveStartTick() override { return w->MoveStartTick; }
+
+private:
+    TfrmWinRovik* w;
+};
+
+namespace {
+
+constexpr int GRID_COLUMN_WIDTH = 55;
+constexpr int GRID_ROW_HEIGHT = 15;
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    if (name) label->setObjectName(name);
+    return label;
+}
+
+QFrame* MakePanel(QWidget* parent, const char* name) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(name);
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Raised);
+    panel->setAutoFillBackground(true);
+    return panel;
+}
+
+}  // namespace
+
+QString WhiteMoveCellText(int p, int plyOffset, const std::string& san) {
+    const int m = p + plyOffset;
+    const int number = (m - 1) / 2 + 1;
+    return QString::number(number) + (m <= 18 ? ".   " : ". ") + QString::fromStdString(san);
+}
+
+TfrmWinRovik::TfrmWinRovik(QWidget* parent)
+    : QMainWindow(parent),
+      PositionHistory(HISTORY_SIZE),
+      MoveTexts(HISTORY_SIZE),
+      MoveCodes(HISTORY_SIZE, 0),
+      EngineLink(std::make_unique<WindowHost>(this)) {
+    std::fill(std::begin(DisplayBoard), std::end(DisplayBoard), -1);
+    BuildComponents();
+    BuildMenus();
+
+    AppDir = StartupDirectory();
+    PieceSetDir = AppDir + "/images/wood/";
+    {
+        // Without its pictures the window cannot start.
+        std::string failed;
+        if (!LoadPieceSet(PieceSetDir, &failed)) throw std::runtime_error(PieceSetErrorText(failed));
+        LayoutBoard();
+    }
+    Panel1->installEventFilter(pntBoard);  // from now on the board follows its panel's size
+    OpenMoveSound();
+
+    InitMasksAndKeys();
+    InitBitIndexTable();
+    InitPopCountTable();
+    InitAttackTables();
+
+    CurrentPly = 0;
+    ClockStartPly = 0;
+    LastPly = 0;
+    BlackFlagged = WhiteFlagged = false;
+    LastMoveHighlight = false;
+    WhiteAtBottom = true;
+
+    BuildDisplayBoard();
+    TargetTimeMs = 3000.0;
+    TimeControlType = 1;
+    InfiniteSearch = false;
+    DrawBoard();
+
+    ClearHashTables();
+    UseHashTable = 1;
+    ResetClocks();
+    EngineSeedRandom(static_cast<unsigned>(std::time(nullptr)));
+
+    Book = std::make_unique<bookclass>((AppDir + "/MLBook.lib").c_str());
+    StartBook = std::make_unique<startBookclass>();
+    StartBook->LoadFromPgn(AppDir + "/StartBook.pgn");
+    Pondering = false;
+
+    SetupStartPosition(&GameBoard);
+    PositionHistory[0] = GameBoard.Pos;
+    StartPosition = GameBoard.Pos;
+    ResetGame();
+    SetHelpFile(QString::fromStdString(AppDir + "/rovik.html"));
+
+    SetEngineHost(EngineLink.get());
+    SetTimerEnabled(Timer1, true);
+}
+
+TfrmWinRovik::~TfrmWinRovik() {
+    Reader.reset();  // the reader thread has ended when this returns
+    Timer1->stop();
+    tmrClock->stop();
+    SetEngineHost(nullptr);
+}
+
+// ---------------------------------------------------------------- components
+
+void TfrmWinRovik::BuildComponents() {
+    setObjectName("frmWinRovik");
+    setWindowTitle("Morlaquin");
+    setWindowIcon(QIcon(":/images/morlaquin.png"));
+    resize(615, 558);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(12);
+    connect(Timer1, &QTimer::timeout, this, &TfrmWinRovik::Timer1Timer);
+
+    tmrClock = new QTimer(this);
+    tmrClock->setObjectName("tmrClock");
+    tmrClock->setInterval(250);
+    connect(tmrClock, &QTimer::timeout, this, &TfrmWinRovik::tmrClockTimer);
+
+    Panel3 = new QWidget(this);
+    Panel3->setObjectName("Panel3");
+    setCentralWidget(Panel3);
+
+    Panel1 = new QWidget(Panel3);
+    Panel1->setObjectName("Panel1");
+    Panel1->setAutoFillBackground(true);
+    {
+        QPalette p = Panel1->palette();
+        p.setColor(QPalette::Window, Qt::black);
+        Panel1->setPalette(p);
+    }
+    pntBoard = new boardpaintbox(this, Panel1);
+
+    Panel9 = MakePanel(Panel3, "Panel9");
+    Panel9->setFixedHeight(25);
+    lblPV = MakeLabel(Panel9, "lblPV", "PV:");
+    {
+        auto* l = new QHBoxLayout(Panel9);
+        l->setContentsMargins(6, 0, 6, 0);
+        l->addWidget(lblPV);
+    }
+
+    Panel10 = new QWidget(Panel3);
+    Panel10->setObjectName("Panel10");
+    Panel10->setFixedWidth(138);
+
+    Panel6 = MakePanel(Panel10, "Panel6");
+    lblWhiteTime = MakeLabel(Panel6, "lblWhiteTime", "00:00:00");
+    lblBlackTime = MakeLabel(Panel6, "lblBlackTime", "00:00:00");
+    {
+        QFont f = lblWhiteTime->font();
+        f.setPointSize(14);
+        f.setBold(true);
+        for (QLabel* l : {lblWhiteTime, lblBlackTime}) {
+            l->setFont(f);
+            l->setAlignment(Qt::AlignCenter);
+        }
+        auto* l = new QVBoxLayout(Panel6);
+        l->setContentsMargins(2, 2, 2, 2);
+        l->setSpacing(0);
+        l->addWidget(lblWhiteTime);
+        l->addWidget(lblBlackTime);
+    }
+
+    Panel2 = MakePanel(Panel10, "Panel2");
+    lblStatus = MakeLabel(Panel2, "lblStatus", "White to move");
+    {
+        auto* l = new QHBoxLayout(Panel2);
+        l->setContentsMargins(4, 2, 4, 2);
+        l->addWidget(lblStatus);
+    }
+
+    auto captionGrid = [](QWidget* panel, std::initializer_list<std::pair<const char*, QLabel*>> rows) {
+        auto* g = new QGridLayout(panel);
+        g->setContentsMargins(4, 2, 4, 2);
+        g->setHorizontalSpacing(4);
+        g->setVerticalSpacing(0);
+        int r = 0;
+        for (const auto& [caption, value] : rows) {
+            g->addWidget(new QLabel(caption, panel), r, 0);
+            g->addWidget(value, r, 1);
+            ++r;
+        }
+        g->setColumnStretch(1, 1);
+    };
+
+    pnlThink = MakePanel(Panel10, "pnlThink");
+    lblScore = MakeLabel(pnlThink, "lblScore", "");
+    lblBestMove = MakeLabel(pnlThink, "lblBestMove", "");
+    lblCurrentMove = MakeLabel(pnlThink, "lblCurrentMove", "");
+    lblDepth = MakeLabel(pnlThink, "lblDepth", "");
+    captionGrid(pnlThink, {{"Score:", lblScore},
+                           {"Best move:", lblBestMove},
+                           {"Current move:", lblCurrentMove},
+                           {"Depth:", lblDepth}});
+
+    pnlLastMove = MakePanel(Panel10, "pnlLastMove");
+    lblLastMove = MakeLabel(pnlLastMove, "lblLastMove", "");
+    lblLastScore = MakeLabel(pnlLastMove, "lblLastScore", "");
+    lblLastDepth = MakeLabel(pnlLastMove, "lblLastDepth", "");
+    lblLastNodes = MakeLabel(pnlLastMove, "lblLastNodes", "");
+    lblLastTime = MakeLabel(pnlLastMove, "lblLastTime", "");
+    lblLastNS = MakeLabel(pnlLastMove, "lblLastNS", "");
+    captionGrid(pnlLastMove, {{"Move:", lblLastMove},
+                              {"Score:", lblLastScore},
+                              {"Depth:", lblLastDepth},
+                              {"Nodes", lblLastNodes},
+                              {"Time:", lblLastTime},
+                              {"Nodes/s:", lblLastNS}});
+
+    Panel5 = MakePanel(Panel10, "Panel5");
+    strMoves = new QTableWidget(MOVE_GRID_ROWS, 2, Panel5);
+    strMoves->setObjectName("strMoves");
+    strMoves->horizontalHeader()->hide();
+    strMoves->verticalHeader()->hide();
+    strMoves->verticalHeader()->setMinimumSectionSize(GRID_ROW_HEIGHT);
+    strMoves->verticalHeader()->setDefaultSectionSize(GRID_ROW_HEIGHT);
+    strMoves->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    strMoves->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    strMoves->setColumnWidth(0, GRID_COLUMN_WIDTH);
+    strMoves->setColumnWidth(1, GRID_COLUMN_WIDTH);
+    strMoves->setShowGrid(false);
+    strMoves->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    strMoves->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    strMoves->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    strMoves->setSelectionMode(QAbstractItemView::ContiguousSelection);
+    strMoves->setAutoScroll(false);
+    strMoves->setWordWrap(false);
+    {
+        QFont f = strMoves->font();
+        f.setPointSize(8);
+        strMoves->setFont(f);
+    }
+    for (int row = 0; row < MOVE_GRID_ROWS; ++row)
+        for (int col = 0; col < 2; ++col) strMoves->setItem(row, col, new QTableWidgetItem(" "));
+    {
+        auto* l = new QVBoxLayout(Panel5);
+        l->setContentsMargins(1, 1, 1, 1);
+        l->addWidget(strMoves);
+    }
+
+    Panel4 = MakePanel(Panel10, "Panel4");
+    auto button = [this](const char* name, QStyle::StandardPixmap icon, const char* hint) {
+        auto* b = new QPushButton(Panel4);
+        b->setObjectName(name);
+        b->setIcon(style()->standardIcon(icon));
+        b->setToolTip(hint);
+        b->setFocusPolicy(Qt::NoFocus);
+        return b;
+    };
+    btnRewind = button("btnRewind", QStyle::SP_MediaSeekBackward, "undo move");
+    btnStop = button("btnStop", QStyle::SP_MediaStop, "stop thinking");
+    btnPlay = button("btnPlay", QStyle::SP_MediaPlay, "move");
+    btnForward = button("btnForward", QStyle::SP_MediaSeekForward, "redo move");
+    connect(btnRewind, &QPushButton::clicked, this, &TfrmWinRovik::btnRewindClick);
+    connect(btnStop, &QPushButton::clicked, this, &TfrmWinRovik::btnStopClick);
+    connect(btnPlay, &QPushButton::clicked, this, &TfrmWinRovik::btnPlayClick);
+    connect(btnForward, &QPushButton::clicked, this, &TfrmWinRovik::btnForwardClick);
+    {
+        auto* l = new QHBoxLayout(Panel4);
+        l->setContentsMargins(2, 2, 2, 2);
+        l->setSpacing(2);
+        for (QPushButton* b : {btnRewind, btnStop, btnPlay, btnForward}) l->addWidget(b);
+    }
+
+    {
+        auto* l = new QVBoxLayout(Panel10);
+        l->setContentsMargins(0, 0, 0, 0);
+        l->setSpacing(0);
+        l->addWidget(Panel6);
+        l->addWidget(Panel2);
+        l->addWidget(pnlThink);
+        l->addWidget(pnlLastMove);
+        l->addWidget(Panel5, 1);
+        l->addWidget(Panel4);
+    }
+    {
+        auto* top = new QHBoxLayout;
+        top->setContentsMargins(0, 0, 0, 0);
+        top->setSpacing(0);
+        top->addWidget(Panel1, 1);
+        top->addWidget(Panel10);
+        auto* l = new QVBoxLayout(Panel3);
+        l->setContentsMargins(0, 0, 0, 0);
+        l->setSpacing(0);
+        l->addLayout(top, 1);
+        l->addWidget(Panel9);
+    }
+}
+
+void TfrmWinRovik::BuildMenus() {
+    // Items whose handlers set their own check mark: the automatic toggle of
+    // a checkable action is undone before the handler runs, so a click and a
+    // direct call of the handler behave alike.
+    auto item = [this](QMenu* menu, QAction*& action, const char* name, const QString& caption,
+                       void (TfrmWinRovik::*handler)(), const char* shortcut = nullptr, bool checkable = false) {
+        action = menu->addAction(caption);
+        action->setObjectName(name);
+        if (shortcut) action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+        action->setCheckable(checkable);
+        QAction* a = action;
+        connect(a, &QAction::triggered, this, [this, a, handler, checkable] {
+            if (checkable) a->setChecked(!a->isChecked());
+            (this->*handler)();
+        });
+    };
+
+    file = menuBar()->addMenu("&File");
+    file->setObjectName("file");
+    item(file, OpenGame1, "OpenGame1", "&Load Game...", &TfrmWinRovik::OpenGame1Click, "Ctrl+O");
+    file->addSeparator()->setObjectName("N4");
+    item(file, SaveGame1, "SaveGame1", "&Save Game", &TfrmWinRovik::SaveGame1Click, "Ctrl+S");
+    item(file, SaveGameas1, "SaveGameas1", "Save Game &As...", &TfrmWinRovik::SaveGameas1Click);
+    file->addSeparator()->setObjectName("N7");
+    item(file, btnExit, "btnExit", "E&xit", &TfrmWinRovik::btnExitClick);
+
+    Game1 = menuBar()->addMenu("&Game");
+    Game1->setObjectName("Game1");
+    item(Game1, NewGame1, "NewGame1", "&New Game...", &TfrmWinRovik::NewGame1Click);
+    item(Game1, GotoStartofGame1, "GotoStartofGame1", "Go to St&art of Game", &TfrmWinRovik::GotoStartofGame1Click);
+    item(Game1, GoToEndofGame1, "GoToEndofGame1", "Go to &End of Game", &TfrmWinRovik::GoToEndofGame1Click);
+    Game1->addSeparator()->setObjectName("N5");
+    item(Game1, Move1, "Move1", "&Move", &TfrmWinRovik::Move1Click, "Ctrl+M");
+    item(Game1, Stopthinking1, "Stopthinking1", "&Stop Thinking", &TfrmWinRovik::Stopthinking1Click, "Ctrl+T");
+    item(Game1, Takeback1, "Takeback1", "&Undo Move", &TfrmWinRovik::Takeback1Click, "Ctrl+Z");
+    item(Game1, RedoMove1, "RedoMove1", "&Redo Move", &TfrmWinRovik::RedoMove1Click, "Ctrl+R");
+    Game1->addSeparator()->setObjectName("N3");
+    item(Game1, Autoplay, "Autoplay", "&Autoplay", &TfrmWinRovik::AutoplayClick, "Ctrl+A", true);
+
+    View1 = menuBar()->addMenu("&View");
+    View1->setObjectName("View1");
+    item(View1, ShowDebugWindow1, "ShowDebugWindow1", "&Debug Window", &TfrmWinRovik::ShowDebugWindow1Click,
+         nullptr, true);
+    ShowDebugWindow1->setEnabled(false);
+    ShowDebugWindow1->setVisible(false);
+
+    Level1 = menuBar()->addMenu("Level");
+    Level1->setObjectName("Level1");
+    item(Level1, btnCustom, "btnCustom", "&Setup Clocks", &TfrmWinRovik::btnCustomClick, nullptr, true);
+    item(Level1, btnInfinite, "btnInfinite", "&Infinite Time", &TfrmWinRovik::btnInfiniteClick, nullptr, true);
+    Level1->addSeparator()->setObjectName("N9");
+    item(Level1, btnHumanvsHuman, "btnHumanvsHuman", "H&uman vs Human", &TfrmWinRovik::btnHumanvsHumanClick,
+         nullptr, true);
+
+    Board1 = menuBar()->addMenu("Board");
+    Board1->setObjectName("Board1");
+    Board1->addSeparator()->setObjectName("N10");
+    item(Board1, Coordinates, "Coordinates", "Show &Coordinates", &TfrmWinRovik::CoordinatesClick, nullptr, true);
+    Coordinates->setChecked(true);
+    item(Board1, Swapsides1, "Swapsides1", "S&wap Sides", &TfrmWinRovik::Swapsides1Click, nullptr, true);
+
+    Options1 = menuBar()->addMenu("Options");
+    Options1->setObjectName("Options1");
+    item(Options1, Sounds1, "Sounds1", "&Sounds", &TfrmWinRovik::Sounds1Click, nullptr, true);
+    Sounds1->setChecked(true);
+    Options1->addSeparator()->setObjectName("N2");
+    item(Options1, btnPonder, "btnPonder", "&Ponder", &TfrmWinRovik::btnPonderClick, nullptr, true);
+    btnPonder->setChecked(true);
+
+    Help1 = menuBar()->addMenu("Help");
+    Help1->setObjectName("Help1");
+    item(Help1, Contents1, "Contents1", "&Contents", &TfrmWinRovik::Contents1Click);
+    item(Help1, About1, "About1", "&About...", &TfrmWinRovik::About1Click);
+}
+
+void TfrmWinRovik::SetTimerEnabled(QTimer* timer, bool enabled) {
+    if (!enabled)
+        timer->stop();
+    else if (!timer->isActive())
+        timer->start();
+}
+
+// ---------------------------------------------------------- posting handlers
+
+void TfrmWinRovik::NewGame1Click() {
+    if (AskQuestion(this, "Do you want to start a new game?", "New Game", BoxButtons::YesNo) != BoxAnswer::Yes)
+        return;
+    PendingCommand = CMD_NEW_GAME;
+    StopSearch = true;
+    LastMoveHighlight = false;
+    ResetFields = 1;
+}
+
+void TfrmWinRovik::Takeback1Click() {
+    LastMoveHighlight = false;
+    if (!HumanToMove) return;
+    PendingCommand = CMD_UNDO;
+    StopSearch = true;
+}
+
+void TfrmWinRovik::btnRewindClick() { Takeback1Click(); }
+
+void TfrmWinRovik::btnForwardClick() {
+    LastMoveHighlight = false;
+    if (!HumanToMove) return;
+    PendingCommand = CMD_REDO;
+    StopSearch = true;
+}
+
+void TfrmWinRovik::RedoMove1Click() { btnForwardClick(); }
+
+void TfrmWinRovik::GoToEndofGame1Click() {
+    LastMoveHighlight = false;
+    if (!HumanToMove) return;
+    PendingCommand = CMD_GOTO_END;
+    StopSearch = true;
+}
+
+void TfrmWinRovik::GotoStartofGame1Click() {
+    LastMoveHighlight = false;
+    if (!HumanToMove) return;
+    PendingCommand = CMD_GOTO_START;
+    StopSearch = true;
+}
+
+void TfrmWinRovik::OpenGame1Click() {
+    LastMoveHighlight = false;
+    PendingCommand = CMD_OPEN_GAME;
+    StopSearch = true;
+}
+
+void TfrmWinRovik::SaveGame1Click() {
+    PendingCommand = CMD_SAVE_GAME;
+    StopSearch = true;
+}
+
+void TfrmWinRovik::SaveGameas1Click() {
+    PendingCommand = CMD_SAVE_GAME_AS;
+    StopSearch = true;
+}
+
+void TfrmWinRovik::btnPlayClick() {
+    if (!HumanToMove) return;
+    HumanToMove = false;
+    StopSearch = true;
+}
+
+void TfrmWinRovik::Move1Click() { btnPlayClick(); }
+
+void TfrmWinRovik::btnStopClick() {
+    if (Pondering) return;
+    StopSearch = true;
+}
+
+void TfrmWinRovik::Stopthinking1Click() { btnStopClick(); }
+
+void TfrmWinRovik::AutoplayClick() {
+    if (HumanVsHuman) return;
+    if (Pondering) StopSearch = true;
+    Autoplay->setChecked(!Autoplay->isChecked());
+    AutoPlay = Autoplay->isChecked();
+}
+
+void TfrmWinRovik::btnPonderClick() {
+    btnPonder->setChecked(!btnPonder->isChecked());
+    PonderEnabled = btnPonder->isChecked();
+    if (!PonderEnabled) StopSearch = true;
+}
+
+// ------------------------------------------------------------------ the tick
+
+void TfrmWinRovik::Timer1Timer() {
+    // A tick that arrives while one runs (a search or a modal box processes
+    // events) returns at once, as does every tick during a ponder search.
+    if (InTick || Pondering) return;
+    InTick = true;
+    // Before the mailbox and the flags are read: a cancel counted after this
+    // is seen by EngineMoveCancelled, one counted before left its flags or
+    // its command for this tick to see.
+    CancelsAtTick = EngineMoveCancels;
+
+    [this] {
+        const int command = PendingCommand;
+        TakeProtocolSettings();
+        if (command == CMD_QUIT) {
+            if (ProtocolMode) {
+                SetTimerEnabled(Timer1, false);
+                PendingCommand = 0;
+                close();
+            }
+            StopSearch = true;
+            return;
+        }
+        if (command == CMD_HIDE_WINDOW) {
+            setVisible(false);
+            PendingCommand = 0;
+            return;
+        }
+        if (XboardTimeMs != 0.0) {
+            UpdateClocks();
+            return;
+        }
+        switch (command) {
+            case 0:
+                break;
+            case CMD_USER_MOVE: {
+                PendingCommand = 0;
+                const int r = PlayFromTo(UserMoveFrom, UserMoveTo, UserMovePromotion);
+                if (r == 1 && !HumanVsHuman)
+                    HumanToMove = false;
+                else if (r == 0 && !MoveRejectionSent)
+                    SendProtocolLine("Illegal move!");
+                return;
+            }
+            case CMD_UNDO:
+                TakeBackMove();
+                return;
+            case CMD_UNDO_TWO:
+                TakeBackMove();
+                TakeBackMove();
+                return;
+            case CMD_REDO:
+                ReplayMove();
+                return;
+            case CMD_GOTO_END:
+                GoToEnd();
+                return;
+            case CMD_GOTO_START:
+                GoToStart();
+                return;
+            case CMD_NEW_GAME:
+                ResetGame();
+                return;
+            case CMD_OPEN_GAME:
+                OpenGameFile();
+                return;
+            case CMD_LOAD_LISTED_GAME:
+                LoadSelectedGame();
+                return;
+            case CMD_LOAD_POSITION:
+                LoadPosition();
+                return;
+            case CMD_SAVE_GAME:
+            case CMD_SAVE_GAME_AS:
+                SaveGamePgn();
+                return;
+            default:
+                // A code that names no command would otherwise block the
+                // mailbox (and the protocol reader) for good.
+                PendingCommand = 0;
+                return;
+        }
+        if (std::string ping; TakePendingPing(&ping)) {
+            SendProtocolLine("pong " + ping);
+            return;
+        }
+        if (!HumanToMove || AutoPlay) {
+            if (RecordIsFull()) {
+                RefuseMoveWhenRecordFull("");
+                HumanToMove = true;
+                return;
+            }
+            ApplyProtocolTimes();
+            ComputerMove();
+        } else if (PonderEnabled && CurrentPly != 0 && !HumanVsHuman) {
+            Ponder();
+        }
+    }();
+
+    InTick = false;
+    SignalMailbox();  // the reader may read its next line once the mailbox is empty
+    if (CloseDeferred) {
+        CloseDeferred = false;
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
+void TfrmWinRovik::closeEvent(QCloseEvent* event) {
+    // Never close under a running tick (a search, a worker or its box):
+    // stop the search and close once the tick has returned.
+    if (InTick || Pondering) {
+        StopSearch = true;
+        CloseDeferred = true;
+        event->ignore();
+        return;
+    }
+    if (!ProtocolMode && PendingCommand != CMD_QUIT) {
+        StopSearch = true;
+        PendingCommand = CMD_QUIT;
+    }
+    SetTimerEnabled(Timer1, false);
+    SetTimerEnabled(tmrClock, false);
+    event->accept();
+    // The hidden window of protocol mode is no last visible window whose
+    // closing would end the application.
+    if (ProtocolMode) QCoreApplication::quit();
+}
+
+void TfrmWinRovik::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+// ------------------------------------------------------------------- workers
+
+void TfrmWinRovik::ResetGame() {
+    if (LearnResult >= 0) {
+        // The game as played, also when the user has gone back in it.
+        const int plies = std::min(LastPly, 60);
+        for (int i = 0; i < plies; ++i) LearnMove(PositionHistory[i], MoveCodes[i], LearnResult);
+    }
+    LearnResult = -1.0;
+    PlyOffset = CurrentPly = ClockStartPly = LastPly = 0;
+    ComputerColour = 1;
+    GameBoard.Pos = StartPosition;
+    PositionHistory[0] = StartPosition;
+    for (auto& s : LastScores) s = 0;
+    AutoPlay = false;
+    Autoplay->setChecked(false);
+    BlackFlagged = WhiteFlagged = false;
+    ClearHashTables();
+    StaleHashCount = 0;
+    SaveGame1->setEnabled(true);
+    SaveGameas1->setEnabled(true);
+    PositionSetUp = 0;
+    ClearMoveGrid();
+    BuildDisplayBoard();
+    DrawBoard();
+    PendingCommand = 0;
+    ResetClocks();
+    UpdateClocks();
+
+    lblPV->setText("PV:");
+    for (QLabel* l : {lblLastTime, lblLastScore, lblLastNS, lblLastNodes, lblLastMove, lblLastDepth, lblScore,
+                      lblDepth, lblCurrentMove, lblBestMove})
+        l->setText(QString());
+    lblStatus->setText("White to move");
+}
+
+void TfrmWinRovik::TakeBackMove() {
+    if (CurrentPly > 0) {
+        const int m = CurrentPly + PlyOffset;
+        // Black to move: the move taken back was white's.
+        SetCell(GameBoard.Pos.SideToMove == BLACK ? 0 : 1, (m - 1) / 2, " ");
+        --CurrentPly;
+        GameBoard.Pos = PositionHistory[CurrentPly];
+        BuildDisplayBoard();
+        DrawBoard();
+        StaleHashCount = 100;
+        SetTimerEnabled(tmrClock, true);
+        for (auto& s : LastScores) s = 0;
+    }
+    PendingCommand = 0;
+}
+
+void TfrmWinRovik::WriteReplayedMoveCell(int p, bool blackMoved) {
+    const int row = (p + PlyOffset - 1) / 2;
+    if (blackMoved)
+        SetCell(1, row, QString::fromStdString(MoveTexts[p - 1]));
+    else
+        SetCell(0, row, WhiteMoveCellText(p, PlyOffset, MoveTexts[p - 1]));
+}
+
+void TfrmWinRovik::ReplayMove() {
+    if (CurrentPly < LastPly) {
+        const int p = CurrentPly + 1;
+        WriteReplayedMoveCell(p, GameBoard.Pos.SideToMove == BLACK);
+        CurrentPly = p;
+        GameBoard.Pos = PositionHistory[CurrentPly];
+        for (auto& s : LastScores) s = 0;
+        BuildDisplayBoard();
+        DrawBoard();
+    }
+    PendingCommand = 0;
+}
+
+void TfrmWinRovik::GoToEnd() {
+    while (CurrentPly < LastPly) {
+        WriteReplayedMoveCell(CurrentPly + 1, GameBoard.Pos.SideToMove == BLACK);
+        ++CurrentPly;
+        GameBoard.Pos = PositionHistory[CurrentPly];
+    }
+    BuildDisplayBoard();
+    DrawBoard();
+    PendingCommand = 0;
+}
+
+void TfrmWinRovik::GoToStart() {
+    CurrentPly = 0;
+    GameBoard.Pos = PositionHistory[0];
+    AutoPlay = false;
+    Autoplay->setChecked(false);
+    ClearMoveGrid();
+    BuildDisplayBoard();
+    DrawBoard();
+    if (TimeControlType == 2 || TimeControlType == 4) {
+        BlackFlagged = WhiteFlagged = false;
+        ResetClocks();
+        UpdateClocks();
+    }
+    PendingCommand = 0;
+}
+
+void TfrmWinRovik::ScrollMoveGridToCurrent() {
+    const int row = (CurrentPly - 1) / 2;  // truncated toward zero: row 0 at ply 0
+    const int col = std::max(strMoves->currentColumn(), 0);
+    strMoves->setCurrentCell(row, col);
+    strMoves->scrollTo(strMoves->model()->index(row, col), QAbstractItemView::EnsureVisible);
+    const QItemSelection far(strMoves->model()->index(300, 0), strMoves->model()->index(301, 1));
+    strMoves->selectionModel()->select(far, QItemSelectionModel::ClearAndSelect);
+}
+
+void TfrmWinRovik::ClearMoveGrid() {
+    for (int row = 0; row < MOVE_GRID_ROWS; ++row) {
+        SetCell(0, row, " ");
+        SetCell(1, row, " ");
+    }
+}
+
+QString TfrmWinRovik::Cell(int col, int row) const {
+    if (col < 0 || col > 1 || row < 0 || row >= MOVE_GRID_ROWS) return QString();
+    const QTableWidgetItem* it = strMoves->item(row, col);
+    return it ? it->text() : QString();
+}
+
+void TfrmWinRovik::SetCell(int col, int row, const QString& text) {
+    if (col < 0 || col > 1 || row < 0 || row >= MOVE_GRID_ROWS) return;
+    if (QTableWidgetItem* it = strMoves->item(row, col)) it->setText(text);
+}
+
+bool TfrmWinRovik::RecordIsFull() const { return CurrentPly >= HISTORY_SIZE - 1; }
+
+bool TfrmWinRovik::RefuseMoveWhenRecordFull(const std::string& moveText) {
+    if (!RecordIsFull()) return false;
+    AutoPlay = false;
+    Autoplay->setChecked(false);
+    if (ProtocolMode) {
+        if (moveText.empty())
+            SendProtocolLine("tellusererror The game record is full: no more moves can be played");
+        else
+            SendProtocolLine("Illegal move (game record full): " + moveText);
+    } else {
+        ShowMessageBox(this, "The game record is full: no more moves can be played.", "Morlaquin says:");
+    }
+    return true;
+}
+
+void TfrmWinRovik::RecordPlayedMove(Move move, const std::string& san) {
+    if (CurrentPly < 1 || CurrentPly >= HISTORY_SIZE) return;
+    const int m = CurrentPly + PlyOffset;
+    const int row = (m - 1) / 2;
+    if (m == 2 && PlyOffset == 1) SetCell(0, 0, "1.");
+    if (GameBoard.Pos.SideToMove == BLACK)  // white moved
+        SetCell(0, row, WhiteMoveCellText(CurrentPly, PlyOffset, san));
+    else
+        SetCell(1, row, QString::fromStdString(san));
+    MoveTexts[CurrentPly - 1] = san;
+    MoveCodes[CurrentPly - 1] = move;
+    LastPly = CurrentPly;
+    PositionHistory[CurrentPly] = GameBoard.Pos;
+}
+
+// ---------------------------------------------------------------- board view
+
+void TfrmWinRovik::BuildDisplayBoard() {
+    std::fill(std::begin(DisplayBoard), std::end(DisplayBoard), -1);
+    for (int sq = 0; sq < 64; ++sq)
+        for (int type = PAWN; type <= KING; ++type)
+            for (int colour = WHITE; colour <= BLACK; ++colour)
+                if (GameBoard.Pos.Pieces[colour][type] & (Bitboard{1} << sq))
+                    DisplayBoard[sq] = type - 1 + 6 * colour;
+}
+
+// ------------------------------------------- reached through the tick, later
+
+void TfrmWinRovik::OpenGameFile() { PendingCommand = 0; }
+
+void TfrmWinRovik::LoadSelectedGame() { PendingCommand = 0; }
+
+void TfrmWinRovik::SaveGamePgn() { PendingCommand = 0; }
+
+void TfrmWinRovik::LoadPosition() { PendingCommand = 0; }
+
+void TfrmWinRovik::LearnMove(const Position& before, Move move, double result) {
+    if (!Book) return;
+    Position copy = before;
+    Book->Learn(&copy, static_cast<short>(move), static_cast<float>(result));
+}
+
+// --------------------------------------------------------------- engine host
+
+i64 TfrmWinRovik::TickMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void TfrmWinRovik::SendProtocolLine(const std::string& line) { ::SendProtocolLine(line); }

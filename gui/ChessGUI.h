@@ -1,0 +1,346 @@
+// The main window: the game record and its move list, the command mailbox
+// and the game-loop tick, the clocks and the time controls.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPoint>
+#include <QString>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "types.h"
+
+class QAction;
+class QCloseEvent;
+class QShowEvent;
+class QLabel;
+class QMenu;
+class QPainter;
+class QSoundEffect;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+class QWidget;
+class boardpaintbox;
+class bookclass;
+class startBookclass;
+class ProtocolInput;
+class xboard;
+
+constexpr int HISTORY_SIZE = 1000;
+constexpr int MOVE_GRID_ROWS = 500;
+
+class TfrmWinRovik : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TfrmWinRovik(QWidget* parent = nullptr);
+    ~TfrmWinRovik() override;
+
+    // ---- Game record. Invariant: 0 <= CurrentPly <= LastPly < HISTORY_SIZE and,
+    // outside a worker, GameBoard.Pos equals PositionHistory[CurrentPly].
+    std::vector<Position> PositionHistory;  // slot p: the position after p plies
+    Position StartPosition{};               // the standard start position
+    std::vector<std::string> MoveTexts;     // [p - 1]: text of the move that led to ply p
+    std::vector<Move> MoveCodes;            // [p - 1]: the move that led to ply p
+    int CurrentPly = 0;
+    int LastPly = 0;
+    int PlyOffset = 0;  // 1 when the game's first position has black to move
+    int ClockStartPly = 0;
+    int DisplayBoard[64];  // piece image per square (0-5 white, 6-11 black), -1 empty
+
+    std::string AppDir;
+    std::unique_ptr<bookclass> Book;
+    std::unique_ptr<startBookclass> StartBook;
+
+    // ---- Clocks (ms; MoveStartTick is a TickMs value).
+    double WhiteUsedMs = 0;
+    double BlackUsedMs = 0;
+    double WhiteLeftMs = 0;
+    double BlackLeftMs = 0;
+    i64 MoveStartTick = 0;
+    bool WhiteFlagged = false;
+    bool BlackFlagged = false;
+
+    // ---- Components.
+    QTimer* Timer1;    // the game loop, 12 ms
+    QTimer* tmrClock;  // the clocks, 250 ms
+
+    QWidget* Panel3;  // the whole window content
+    QWidget* Panel1;  // the board
+    QWidget* Panel9;  // principal variation
+    QWidget* Panel10;
+    QWidget* Panel6;  // clocks
+    QWidget* Panel2;  // status
+    QWidget* pnlThink;
+    QWidget* pnlLastMove;
+    QWidget* Panel5;  // move list
+    QWidget* Panel4;  // buttons
+
+    QLabel* lblWhiteTime;
+    QLabel* lblBlackTime;
+    QLabel* lblStatus;
+    QLabel* lblPV;
+    QLabel* lblScore;
+    QLabel* lblBestMove;
+    QLabel* lblCurrentMove;
+    QLabel* lblDepth;
+    QLabel* lblLastMove;
+    QLabel* lblLastScore;
+    QLabel* lblLastDepth;
+    QLabel* lblLastNodes;
+    QLabel* lblLastTime;
+    QLabel* lblLastNS;
+
+    QTableWidget* strMoves;
+
+    QPushButton* btnRewind;
+    QPushButton* btnStop;
+    QPushButton* btnPlay;
+    QPushButton* btnForward;
+
+    QMenu* file;
+    QMenu* Game1;
+    QMenu* Level1;
+    QMenu* Options1;
+    QAction* OpenGame1;
+    QAction* SaveGame1;
+    QAction* SaveGameas1;
+    QAction* NewGame1;
+    QAction* GotoStartofGame1;
+    QAction* GoToEndofGame1;
+    QAction* Move1;
+    QAction* Stopthinking1;
+    QAction* Takeback1;
+    QAction* RedoMove1;
+    QAction* Autoplay;
+    QAction* btnCustom;
+    QAction* btnInfinite;
+    QAction* btnHumanvsHuman;
+    QAction* btnPonder;
+    QAction* btnExit;
+    QMenu* View1;
+    QAction* ShowDebugWindow1;
+    QMenu* Board1;
+    QAction* Coordinates;
+    QAction* Swapsides1;
+    QAction* Sounds1;
+    QMenu* Help1;
+    QAction* Contents1;
+    QAction* About1;
+
+    // The move sound; null when the file is missing or unreadable.
+    QSoundEffect* MediaPlayer = nullptr;
+
+    // ---- Posting handlers: they post a command and raise StopSearch, nothing more.
+    void NewGame1Click();
+    void Takeback1Click();
+    void btnRewindClick();
+    void btnForwardClick();
+    void RedoMove1Click();
+    void GoToEndofGame1Click();
+    void GotoStartofGame1Click();
+    void OpenGame1Click();
+    void SaveGame1Click();
+    void SaveGameas1Click();
+    void btnPlayClick();
+    void Move1Click();
+    void btnStopClick();
+    void Stopthinking1Click();
+    void AutoplayClick();
+    void btnPonderClick();
+
+    // ---- The game loop: at most one command per tick.
+    void Timer1Timer();
+
+    // ---- Workers.
+    void ResetGame();
+    void TakeBackMove();
+    void ReplayMove();
+    void GoToEnd();
+    void GoToStart();
+    void ScrollMoveGridToCurrent();
+
+    // The record has no slot for another ply.
+    bool RecordIsFull() const;
+    // For the play-move routine, before it makes a move: when the record is
+    // full, says so (protocol line or message box), stops Autoplay and
+    // returns true; the move must then not be played.
+    bool RefuseMoveWhenRecordFull(const std::string& moveText);
+    // For the play-move routine, after a legal move: CurrentPly already counts
+    // it and GameBoard holds the new position. Writes the move-list cell, the
+    // move's text and code and the history slot; LastPly := CurrentPly.
+    void RecordPlayedMove(Move move, const std::string& san);
+
+    // Move-list cells by column (0 white, 1 black) and row.
+    QString Cell(int col, int row) const;
+    void SetCell(int col, int row, const QString& text);
+
+    // ---- Clocks and time controls.
+    void UpdateClocks();
+    void ShowClocks(double blackLeftMs, double whiteLeftMs);
+    static QString FormatClockTime(double ms, bool longForm);
+    void ResetClocks();
+    // 4 infinite time, 6 human against human, any other value the level
+    // chosen in the time-control dialog.
+    void ApplyLevel(int mode);
+    void tmrClockTimer();
+    void btnCustomClick();
+    void btnInfiniteClick();
+    void btnHumanvsHumanClick();
+    // Moves made by each side since the time control began.
+    static void MovesPerSide(int currentPly, int clockStartPly, int* white, int* black);
+
+    // ---- Board view. The paint box is S x S pixels, S the smaller side of
+    // Panel1; the working images are made for S at every layout.
+    boardpaintbox* pntBoard;
+    std::string PieceSetDir;  // the piece set's directory, ending in "/"
+    QImage BoardBitmap;       // board.bmp at S x S, with the coordinates
+    QImage BoardBitmap2;      // board.bmp as loaded
+    QImage ComposeBitmap;     // the board as shown
+    QImage MovedBitmap;       // the last-move marker at piece size, key colour transparent
+    QImage MovedGraphic;      // moved.bmp as loaded
+    QImage PieceBitmaps[24];  // [0..11] at piece size (S / 10), key colour transparent; [12..23] as loaded
+    bool WhiteAtBottom = true;
+    bool Dragging = false;
+    int DragFrom = 0;    // the square picked up
+    int DragPiece = -1;  // its image
+    int DragX = 0;       // top-left corner of the dragged image
+    int DragY = 0;
+    int LastMouseX = 0;
+    int LastMouseY = 0;
+    int LastMoveFrom = 0;  // the squares the last-move marker shows
+    int LastMoveTo = 0;
+
+    // Reads the set in PieceSetDir, then lays the board out. A file that
+    // cannot be read is named in a message box; the set in use (and its
+    // directory) then stays, and the result is false.
+    bool LoadImages();
+    void LayoutBoard();
+    void BuildDisplayBoard();
+    // Image imageIndex + 6 * colour at the square's place; -1 the marker.
+    void DrawPiece(int square, int imageIndex, int colour);
+    virtual void DrawBoard();
+    void eventOnPaint(QPainter& canvas);
+    // Paint-box coordinates.
+    void pntBoardMouseDown(int x, int y);
+    void pntBoardMouseMove(int x, int y);
+    void pntBoardMouseUp(int x, int y);
+    void pntBoardClick();
+    void FormResize();
+    void Swapsides1Click();
+    void CoordinatesClick();
+    // Top-left corner of a square as drawn, and the square drawn under a
+    // point (-1 for none); both follow WhiteAtBottom.
+    QPoint SquarePlace(int square) const;
+    int SquareAtPoint(int x, int y) const;
+
+    // ---- Window life.
+    void btnExitClick();
+    void About1Click();
+    void Contents1Click();
+    void ShowDebugWindow1Click();
+    void Sounds1Click();
+    // Plays the move sound when it could be opened (the caller checks SoundsOn).
+    void PlayMoveSound();
+    // At exit, after the message loop: frees the hash tables, closes the help.
+    void FormDestroy();
+
+    // ---- Reached through the tick; filled in by the play-move, move-driver,
+    // file and position code. Until then they do nothing (the file and
+    // position workers clear their command).
+    virtual int PlayFromTo(int from, int to, int promotion);
+    virtual void ComputerMove();
+    virtual void Ponder();
+
+    // ---- Playing a move (PlayMove.cpp). Plays entry index of GameBoard's
+    // move list: 0 illegal (nothing changes), 1 a normal move, 2 the game
+    // ended drawn, 3 checkmate.
+    int PlayMove(int index, bool guiUpdate, bool sendToProtocol);
+    // The piece a pawn promotes to on a move made on the board (2 knight ..
+    // 5 queen): the promotion dialog.
+    virtual int AskPromotionPiece();
+    Move LastMove = 0;  // the last move played
+    // The move last refused by PlayFromTo was already answered (a protocol
+    // line or a box), so the tick adds no line of its own.
+    bool MoveRejectionSent = false;
+    virtual void OpenGameFile();
+    virtual void LoadSelectedGame();
+    virtual void SaveGamePgn();
+    virtual void LoadPosition();
+
+    // Book learning for one position of the game.
+    virtual void LearnMove(const Position& before, Move move, double result);
+
+    // Engine host services.
+    virtual i64 TickMs();
+    virtual void SendProtocolLine(const std::string& line);
+
+    // A tick is running (the tick never runs inside itself).
+    bool TickRunning() const { return InTick; }
+
+    // ---- Protocol mode.
+    // The show handler (also called without showing in protocol mode): the
+    // protocol branch first.
+    void FormShow();
+    // The protocol branch: the window's content and menus hidden, the reader
+    // thread started, "feature done=1" written.
+    void StartProtocolMode();
+    // Where the reader thread reads; standard input when null.
+    ProtocolInput* ProtocolReaderInput = nullptr;
+    // For the computer's move: a "force", "result", "new" or "quit" has
+    // arrived since this tick began, so the move must be neither played nor
+    // sent. The move driver asks it after clearing StopSearch at its start
+    // (and raises StopSearch again when it is true) and before it plays.
+    bool EngineMoveCancelled() const;
+    // GUI thread, every tick: the "st" seconds into the time-control
+    // dialog's seconds field and TargetTimeMs; a reported draw into
+    // LearnResult while that is still -1.
+    void TakeProtocolSettings();
+    // Before the computer's move: the peer's "time" and "otim" values go to
+    // the side to move (the side the engine plays) and to the other side.
+    void ApplyProtocolTimes();
+    // "time" and "otim" values taken over by UpdateClocks, waiting for the
+    // engine's next move (ms, 0 = none).
+    double HeldEngineTimeMs = 0;
+    double HeldOpponentTimeMs = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    class WindowHost;
+
+    void BuildComponents();
+    void BuildMenus();
+    // Reads a piece set into the images; they change only when every file was read.
+    bool LoadPieceSet(const std::string& dir, std::string* failedFile);
+    void OpenMoveSound();
+    // Sound off, its item unchecked and disabled.
+    void SoundUnavailable();
+    // The cell of the move that leads to ply p, written as replay writes it.
+    void WriteReplayedMoveCell(int p, bool blackMoved);
+    void ClearMoveGrid();
+    void SetClockLabels(const QString& text);
+    // Enables or disables a timer; enabling a running timer leaves it running.
+    static void SetTimerEnabled(QTimer* timer, bool enabled);
+
+    std::unique_ptr<WindowHost> EngineLink;
+    std::string LoadedSetDir;     // the set the images hold
+    QPainter* Canvas = nullptr;   // on ComposeBitmap while DrawBoard composes
+    bool SoundOpened = false;
+    bool InTick = false;
+    bool CloseDeferred = false;
+    std::unique_ptr<xboard> Reader;
+    unsigned CancelsAtTick = 0;  // EngineMoveCancels when this tick began
+};
+
+// The application's main window (nullptr outside the program's run).
+extern TfrmWinRovik* frmWinRovik;
+
+// Cell text of a white move: full-move number, separator, move text.
+QString WhiteMoveCellText(int p, int plyOffset, const std::string& san);

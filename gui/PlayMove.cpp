@@ -1,0 +1,205 @@
+// Playing a move: by its squares (the board and the protocol) or by its
+// place in the game board's move list (the computer and the game loader).
+// The move's text, the record, the "move" line, game ends with their
+// messages, book learning and the mover's clock.
+#include <QAction>
+#include <QLabel>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "ChessGUI.h"
+#include "bitboard.h"
+#include "dialogs/PROMOTE.h"
+#include "eval.h"
+#include "globals.h"
+#include "guiglobals.h"
+#include "makemove.h"
+#include "messageboxes.h"
+#include "movegen.h"
+#include "ordering.h"
+#include "rootsearch.h"
+#include "search.h"
+
+namespace {
+
+// The protocol's letter of a promotion piece; empty for none.
+std::string PromotionLetter(int piece) {
+    switch (piece) {
+        case KNIGHT:
+            return "n";
+        case BISHOP:
+            return "b";
+        case ROOK:
+            return "r";
+        case QUEEN:
+            return "q";
+        default:
+            return "";
+    }
+}
+
+struct GameEnd {
+    int result = 1;  // 1 the game goes on, 2 drawn, 3 checkmate
+    const char* line = nullptr;
+    const char* box = nullptr;
+    bool drawStatus = false;  // lblStatus shows "   Draw!"
+};
+
+// The end the new position makes, the first that holds. check: the result
+// of the one-ply search on it.
+GameEnd JudgeGameEnd(const Position& pos, int check) {
+    GameEnd end;
+    if (check == ROOT_CHECKMATED) {
+        end.result = 3;
+        end.line = pos.SideToMove == WHITE ? "0-1 {Black mates}" : "1-0 {White mates}";
+        end.box = "Checkmate!";
+        return end;
+    }
+    end.result = 2;
+    if (check == ROOT_STALEMATE) {
+        end.line = "1/2-1/2 {Stalemate}";
+        end.box = "Stalemate!";
+        return end;
+    }
+    end.drawStatus = true;
+    const int draw = CheckDraw(&pos, 1);
+    if (draw == 3) {
+        end.line = "1/2-1/2 {Draw by repetition}";
+        end.box = "Draw by threefold repetition!";
+        return end;
+    }
+    if (draw == 4) {
+        end.line = "1/2-1/2 {Draw by 50 move}";
+        end.box = "Draw by 50 move rule!!";
+        return end;
+    }
+    EvalContext context{};
+    if (RecognizeEndgame(&context, &pos) == 1) {
+        end.line = "1/2-1/2 {Draw because of insufficient material}";
+        end.box = "Draw because of insufficient material!";
+        return end;
+    }
+    return GameEnd{};
+}
+
+}  // namespace
+
+int TfrmWinRovik::AskPromotionPiece() {
+    if (frmPromote == nullptr) frmPromote = new TfrmPromote(this);
+    return frmPromote->AskPromotionPiece();
+}
+
+int TfrmWinRovik::PlayFromTo(int from, int to, int promotion) {
+    MoveRejectionSent = false;
+    EngineBoard& board = GameBoard;
+    const int n = InCheck(&board, &board.Pos, 1) ? GenerateEvasions(&board) : GenerateMoves(&board);
+    if (n < 1) return 0;
+    const MoveList& list = board.List;
+    auto squaresMatch = [&](int i) { return MoveFrom(list.Moves[i]) == from && MoveTo(list.Moves[i]) == to; };
+
+    int i = 0;
+    while (i <= list.Last && !squaresMatch(i)) ++i;
+    if (i > list.Last) return 0;
+
+    if (MovePiece(list.Moves[i]) == PAWN && (to > 55 || to < 8)) {
+        const int piece = ProtocolMode ? promotion : AskPromotionPiece();
+        // Without a piece that one of the promotions names the move cannot
+        // be played.
+        while (i <= list.Last && !(squaresMatch(i) && MovePromotion(list.Moves[i]) == piece)) ++i;
+        if (i > list.Last) return 0;
+    }
+    return PlayMove(i, true, false);
+}
+
+int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
+    const bool quiet = ProtocolMode || !guiUpdate;
+    EngineBoard& board = GameBoard;
+    if (index < 0 || index > board.List.Last) return 0;
+    const Move move = board.List.Moves[index];
+    const std::string squares = SquareNames[MoveFrom(move)] + SquareNames[MoveTo(move)];
+    const std::string letter = PromotionLetter(MovePromotion(move));
+
+    std::string san = MoveToSan(move, &board.List);
+    if (RefuseMoveWhenRecordFull(squares + letter)) {
+        MoveRejectionSent = true;
+        return 0;
+    }
+    const int made = MakeMove(&board, move, &board.Pos);
+    if (!quiet && SoundsOn) PlayMoveSound();
+    ++CurrentPly;
+    if (!quiet) {
+        BuildDisplayBoard();
+        DrawBoard();
+        SetTimerEnabled(tmrClock, true);
+    }
+
+    // A move that leaves the mover's king attacked is taken back before any
+    // search looks at the position.
+    if (made == MAKE_KING_CAPTURED || InCheck(&board, &board.Pos, 0)) {
+        if (ProtocolMode) {
+            SendProtocolLine("Illegal move " + squares);
+            MoveRejectionSent = true;
+        } else if (!quiet) {
+            ShowMessageBox(this, "Illegal move!", "Morlaquin says:");
+            MoveRejectionSent = true;
+        }
+        --CurrentPly;
+        LastPly = CurrentPly;
+        board.Pos = PositionHistory[CurrentPly];
+        if (!quiet) {
+            BuildDisplayBoard();
+            DrawBoard();
+        }
+        return 0;
+    }
+
+    // Checkmate or stalemate of the side now to move.
+    const double keptTarget = TargetTimeMs;
+    TargetTimeMs = 10'000'000.0;
+    SearchUninterruptible = true;
+    const int check = SearchRoot(1, 0, 0, true, false);
+    SearchUninterruptible = false;
+    TargetTimeMs = keptTarget;
+
+    LastMove = move;
+    if (check == ROOT_CHECKMATED)
+        san += "#";
+    else if (InCheck(&board, &board.Pos, 1))
+        san += "+";
+    RecordPlayedMove(move, san);
+
+    if (ProtocolMode && sendToProtocol) SendProtocolLine("move " + squares + letter);
+
+    const GameEnd end = JudgeGameEnd(board.Pos, check);
+    if (end.result != 1) {
+        if (end.result == 2 && LearnResult == -1.0) LearnResult = 0.5;
+        SetTimerEnabled(tmrClock, false);
+        if (end.drawStatus) lblStatus->setText("   Draw!");
+        const QAction* tournament = findChild<QAction*>("TournamentMode");
+        if (ProtocolMode)
+            SendProtocolLine(end.line);
+        else if (!quiet && !(tournament && tournament->isChecked()))
+            ShowMessageBox(this, end.box, "Result");
+        AutoPlay = false;
+        Autoplay->setChecked(false);
+        MoveStartTick = TickMs();
+    }
+
+    // Book learning, once a result is known.
+    if (LearnResult >= 0) {
+        const int plies = std::min(CurrentPly, 60);
+        for (int i = 0; i < plies; ++i) LearnMove(PositionHistory[i], MoveCodes[i], LearnResult);
+        LearnResult = -2.0;
+    }
+
+    // The mover's clock; the time before a game's first move is not charged.
+    const i64 now = TickMs();
+    if (CurrentPly == 1) MoveStartTick = now;
+    (board.Pos.SideToMove == BLACK ? WhiteUsedMs : BlackUsedMs) += static_cast<double>(now - MoveStartTick);
+    MoveStartTick = now;
+
+    // A move dropped on the board during a ponder search ends that search.
+    if (Pondering) StopSearch = true;
+    return end.result;
+}

@@ -1,0 +1,139 @@
+#include "About.h"
+
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "helpsystem.h"
+
+TAboutBox* AboutBox = nullptr;
+
+namespace {
+
+// The picture, stretched over the widget, with an ellipse outline over it.
+class picture : public QWidget {
+public:
+    picture(const QString& file, QWidget* parent) : QWidget(parent), image(file) {
+        setFixedSize(image.isNull() ? QSize(300, 200) : image.size());
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.drawPixmap(rect(), image);
+        p.setPen(QPen(QColor(200, 160, 96), 4));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QRectF(rect()).adjusted(2, 2, -2, -2));
+    }
+
+private:
+    QPixmap image;
+};
+
+QColor FromColourValue(unsigned v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
+
+void SetFontColour(QLabel* label, unsigned colourValue) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, FromColourValue(colourValue));
+    label->setPalette(p);
+}
+
+}  // namespace
+
+urllabel::urllabel(TAboutBox* owner, QWidget* parent) : QLabel(parent), box(owner) {}
+
+void urllabel::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) box->URLLabelMouseDown();
+}
+
+void urllabel::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) box->URLLabelMouseUp();
+}
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
+    setObjectName("AboutBox");
+    setWindowTitle("About Morlaquin");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setModal(true);
+
+    ProgramIcon = new picture(":/images/about.png", this);
+    ProgramIcon->setObjectName("ProgramIcon");
+
+    Version = new QLabel("Version ", this);
+    Version->setObjectName("Version");
+    Version->setAlignment(Qt::AlignCenter);
+    {
+        QFont f = Version->font();
+        f.setBold(true);
+        Version->setFont(f);
+    }
+
+    Copyright = new QLabel("A chess program with its own engine.\nMade by the Morlaquin developers.", this);
+    Copyright->setObjectName("Copyright");
+    Copyright->setAlignment(Qt::AlignCenter);
+
+    URLLabel = new urllabel(this, this);
+    URLLabel->setObjectName("URLLabel");
+    URLLabel->setText(QFileInfo(HelpFile()).fileName());
+    URLLabel->setAlignment(Qt::AlignCenter);
+    URLLabel->setCursor(Qt::PointingHandCursor);
+    {
+        QFont f = URLLabel->font();
+        f.setUnderline(true);
+        URLLabel->setFont(f);
+    }
+    SetFontColour(URLLabel, 0xFF0000);
+
+    Bevel1 = new QFrame(this);
+    Bevel1->setObjectName("Bevel1");
+    Bevel1->setFrameShape(QFrame::HLine);
+    Bevel1->setFrameShadow(QFrame::Sunken);
+
+    Button1 = new QPushButton("OK", this);
+    Button1->setObjectName("Button1");
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this, &TAboutBox::Button1Click);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(ProgramIcon, 0, Qt::AlignHCenter);
+    layout->addWidget(Version);
+    layout->addWidget(Copyright);
+    layout->addWidget(URLLabel);
+    layout->addWidget(Bevel1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+TAboutBox::~TAboutBox() {
+    if (AboutBox == this) AboutBox = nullptr;
+}
+
+void TAboutBox::showEvent(QShowEvent* event) {
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+void TAboutBox::FormShow() {
+    Version->setText("Version " + VersionField);
+}
+
+void TAboutBox::URLLabelMouseDown() { SetFontColour(URLLabel, 0x800080); }
+
+void TAboutBox::URLLabelMouseUp() {
+    ShowHelpContents();
+    SetFontColour(URLLabel, 0xFF0000);
+}
+
+void TAboutBox::Button1Click() { close(); }

@@ -1,0 +1,33 @@
+#include "Splash.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+
+TfrmSplash* frmSplash = nullptr;
+
+TfrmSplash::TfrmSplash(QWidget* parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), Image1(":/images/splash.png") {
+    setObjectName("frmSplash");
+    // No background of its own: the picture covers the form.
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_NoSystemBackground);
+    resize(Image1.isNull() ? QSize(480, 300) : Image1.size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+TfrmSplash::~TfrmSplash() {
+    if (frmSplash == this) frmSplash = nullptr;
+}
+
+void TfrmSplash::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.drawPixmap(rect(), Image1);
+    p.setPen(QPen(QColor(200, 160, 96), 12));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QRectF(rect()).adjusted(6, 6, -6, -6));
+}

@@ -1,0 +1,48 @@
+#include "messageboxes.h"
+
+#include <QMessageBox>
+
+namespace {
+WidgetMessageBoxes widgetBoxes;
+MessageBoxes* currentBoxes = &widgetBoxes;
+}  // namespace
+
+BoxAnswer WidgetMessageBoxes::Show(QWidget* parent, const QString& text, const QString& caption,
+                                   BoxButtons buttons) {
+    QMessageBox::StandardButtons set = QMessageBox::Ok;
+    QMessageBox::StandardButton escape = QMessageBox::Ok;
+    if (buttons == BoxButtons::YesNo) {
+        set = QMessageBox::Yes | QMessageBox::No;
+        escape = QMessageBox::No;
+    } else if (buttons == BoxButtons::YesNoCancel) {
+        set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        escape = QMessageBox::Cancel;
+    }
+    QMessageBox box(buttons == BoxButtons::Ok ? QMessageBox::Information : QMessageBox::Question, caption,
+                    text, set, parent);
+    box.setEscapeButton(escape);
+    switch (box.exec()) {
+        case QMessageBox::Yes:
+            return BoxAnswer::Yes;
+        case QMessageBox::No:
+            return BoxAnswer::No;
+        case QMessageBox::Ok:
+            return BoxAnswer::Ok;
+        default:
+            return buttons == BoxButtons::YesNo ? BoxAnswer::No
+                   : buttons == BoxButtons::Ok  ? BoxAnswer::Ok
+                                                : BoxAnswer::Cancel;
+    }
+}
+
+void SetMessageBoxes(MessageBoxes* boxes) { currentBoxes = boxes ? boxes : &widgetBoxes; }
+
+MessageBoxes& Boxes() { return *currentBoxes; }
+
+void ShowMessageBox(QWidget* parent, const QString& text, const QString& caption) {
+    Boxes().Show(parent, text, caption, BoxButtons::Ok);
+}
+
+BoxAnswer AskQuestion(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons) {
+    return Boxes().Show(parent, text, caption, buttons);
+}

@@ -1,0 +1,35 @@
+// Every modal message and question box of the front end goes through this
+// interface, so tests can run without a display and answer from a script.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+enum class BoxButtons { Ok, YesNo, YesNoCancel };
+enum class BoxAnswer { Ok, Yes, No, Cancel };
+
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // Shows a modal box and returns the button chosen (closing the box
+    // counts as Cancel, or No when there is no Cancel, or Ok).
+    virtual BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption,
+                           BoxButtons buttons) = 0;
+};
+
+// Real modal boxes.
+class WidgetMessageBoxes : public MessageBoxes {
+public:
+    BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption,
+                   BoxButtons buttons) override;
+};
+
+// The boxes in use; real boxes until others are set. nullptr restores them.
+void SetMessageBoxes(MessageBoxes* boxes);
+MessageBoxes& Boxes();
+
+// A box with one OK button.
+void ShowMessageBox(QWidget* parent, const QString& text, const QString& caption);
+// A question box; Yes/No or Yes/No/Cancel.
+BoxAnswer AskQuestion(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons);

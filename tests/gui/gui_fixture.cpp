@@ -1,0 +1,149 @@
+#include "gui_fixture.h"
+
+#include <QApplication>
+
+#include <cstring>
+
+#include "bitboard.h"
+#include "globals.h"
+#include "guiglobals.h"
+#include "makemove.h"
+#include "movegen.h"
+#include "ordering.h"
+#include "rootsearch.h"
+#include "test_position.h"
+
+BoxAnswer ScriptedBoxes::Show(QWidget*, const QString& text, const QString& caption, BoxButtons buttons) {
+    shown.push_back({text, caption, buttons});
+    if (!answers.empty()) {
+        const BoxAnswer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    switch (buttons) {
+        case BoxButtons::Ok:
+            return BoxAnswer::Ok;
+        case BoxButtons::YesNo:
+            return BoxAnswer::No;
+        case BoxButtons::YesNoCancel:
+            return BoxAnswer::Cancel;
+    }
+    return BoxAnswer::Ok;
+}
+
+TestWindow::TestWindow() {
+    // The window's constructor started the clocks on the real clock.
+    ResetClocks();
+}
+
+void TestWindow::ComputerMove() {
+    calls.push_back("ComputerMove");
+    if (duringComputerMove) duringComputerMove();
+}
+
+void TestWindow::Ponder() { calls.push_back("Ponder"); }
+
+void TestWindow::OpenGameFile() {
+    calls.push_back("OpenGameFile");
+    TfrmWinRovik::OpenGameFile();
+}
+
+void TestWindow::LoadSelectedGame() {
+    calls.push_back("LoadSelectedGame");
+    TfrmWinRovik::LoadSelectedGame();
+}
+
+void TestWindow::SaveGamePgn() {
+    calls.push_back("SaveGamePgn");
+    TfrmWinRovik::SaveGamePgn();
+}
+
+void TestWindow::LoadPosition() {
+    calls.push_back("LoadPosition");
+    TfrmWinRovik::LoadPosition();
+}
+
+void TestWindow::LearnMove(const Position& before, Move move, double result) {
+    learned.push_back({before, move, result});
+}
+
+namespace {
+
+// Generated moves of the game board; the list is left on the board.
+int Generate(EngineBoard* b) {
+    return InCheck(b, &b->Pos, 1) ? GenerateEvasions(b) : GenerateMoves(b);
+}
+
+bool LeavesOwnKingAttacked(const EngineBoard& board, Move move) {
+    EngineBoard scratch = board;
+    MakeMove(&scratch, move, &scratch.Pos);
+    return InCheck(&scratch, &scratch.Pos, 0);
+}
+
+}  // namespace
+
+int TestWindow::PlayFromTo(int from, int to, int promotion) {
+    calls.push_back("PlayFromTo");
+    EngineBoard& b = GameBoard;
+    if (Generate(&b) < 1) return 0;
+    int index = -1;
+    for (int i = 0; i <= b.List.Last; ++i) {
+        const Move m = b.List.Moves[i];
+        if (MoveFrom(m) == from && MoveTo(m) == to && (promotion == 0 || MovePromotion(m) == promotion)) {
+            index = i;
+            break;
+        }
+    }
+    if (index < 0) return 0;
+    if (RefuseMoveWhenRecordFull(SquareNames[from] + SquareNames[to])) return 0;
+    const Move move = b.List.Moves[index];
+    const std::string san = MoveToSan(move, &b.List);
+    MakeMove(&b, move, &b.Pos);
+    ++CurrentPly;
+    if (InCheck(&b, &b.Pos, 0)) {
+        --CurrentPly;
+        LastPly = CurrentPly;
+        b.Pos = PositionHistory[CurrentPly];
+        return 0;
+    }
+    RecordPlayedMove(move, san);
+    return 1;
+}
+
+void ResetForWindowTest(ScriptedBoxes* boxes) {
+    ResetEngineState();
+    ResetRootSearchState();
+    ResetGuiState();
+    SetMessageBoxes(boxes);
+    // Tests close windows and go on.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+bool PlayMoves(TestWindow& w, const std::vector<std::string>& moves) {
+    for (const std::string& m : moves) {
+        const int promotion = m.size() > 4 ? (m[4] == 'q' ? QUEEN : m[4] == 'r' ? ROOK : m[4] == 'b' ? BISHOP : KNIGHT) : 0;
+        if (w.PlayFromTo(SquareFromName(m.substr(0, 2)), SquareFromName(m.substr(2, 2)), promotion) != 1)
+            return false;
+    }
+    return true;
+}
+
+std::vector<Move> LegalMoves() {
+    std::vector<Move> out;
+    EngineBoard b = GameBoard;
+    if (Generate(&b) < 1) return out;
+    for (int i = 0; i <= b.List.Last; ++i) {
+        const Move m = b.List.Moves[i];
+        if (!LeavesOwnKingAttacked(b, m)) out.push_back(m);
+    }
+    return out;
+}
+
+bool SamePosition(const Position& a, const Position& b) {
+    return std::memcmp(a.Pieces, b.Pieces, sizeof a.Pieces) == 0 && a.SideToMove == b.SideToMove &&
+           a.Key == b.Key && a.PawnKey == b.PawnKey && a.EpSquare == b.EpSquare &&
+           a.FiftyMoveCounter == b.FiftyMoveCounter && a.CastleShort[0] == b.CastleShort[0] &&
+           a.CastleShort[1] == b.CastleShort[1] && a.CastleLong[0] == b.CastleLong[0] &&
+           a.CastleLong[1] == b.CastleLong[1] &&
+           std::memcmp(a.KeyHistory, b.KeyHistory, sizeof a.KeyHistory) == 0;
+}

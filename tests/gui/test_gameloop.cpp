@@ -1,0 +1,268 @@
+// The game-loop tick: the order of its cases, one command per tick, codes
+// that name no command, and a tick or a close that arrives while a tick runs.
+#include <QAction>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+#include "eval.h"
+#include "globals.h"
+#include "guiglobals.h"
+#include "host.h"
+#include "gui_fixture.h"
+#include "rootsearch.h"
+#include "test_position.h"
+
+using Calls = std::vector<std::string>;
+
+class GameLoopTest : public QObject {
+    Q_OBJECT
+
+    ScriptedBoxes boxes;
+    std::unique_ptr<TestWindow> w;
+
+    void Tick() { w->Timer1Timer(); }
+
+private slots:
+    void init() {
+        boxes.answers.clear();
+        boxes.shown.clear();
+        ResetForWindowTest(&boxes);
+        w = std::make_unique<TestWindow>();
+        w->Timer1->stop();
+    }
+
+    void cleanup() {
+        w.reset();
+        SetMessageBoxes(nullptr);
+    }
+
+    void eachCodeRunsItsWorkerAloneInItsTick_data() {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("worker");
+        QTest::newRow("open game") << CMD_OPEN_GAME << "OpenGameFile";
+        QTest::newRow("load listed game") << CMD_LOAD_LISTED_GAME << "LoadSelectedGame";
+        QTest::newRow("load position") << CMD_LOAD_POSITION << "LoadPosition";
+        QTest::newRow("save game") << CMD_SAVE_GAME << "SaveGamePgn";
+        QTest::newRow("save game as") << CMD_SAVE_GAME_AS << "SaveGamePgn";
+        QTest::newRow("user move") << CMD_USER_MOVE << "PlayFromTo";
+        QTest::newRow("undo") << CMD_UNDO << "";
+        QTest::newRow("redo") << CMD_REDO << "";
+        QTest::newRow("new game") << CMD_NEW_GAME << "";
+    }
+
+    void eachCodeRunsItsWorkerAloneInItsTick() {
+        QFETCH(int, command);
+        QFETCH(QString, worker);
+        UserMoveFrom = E2;
+        UserMoveTo = E4;
+        HumanToMove = false;  // an idle tick would run the computer's move
+        PendingCommand = command;
+        Tick();
+        QCOMPARE(PendingCommand.load(), 0);
+        const Calls expected = worker.isEmpty() ? Calls{} : Calls{worker.toStdString()};
+        QCOMPARE(w->calls, expected);
+        Tick();
+        QCOMPARE(w->calls.back(), std::string("ComputerMove"));
+    }
+
+    void clockValuesFirstThenTheMoveThenThePong() {
+        TimeControlType = 2;
+        BlitzMinutes = 5;
+        ComputerColour = 1;
+        XboardTimeMs = 100000.0;
+        UserMoveFrom = E2;
+        UserMoveTo = E4;
+        PendingCommand = CMD_USER_MOVE;
+        PendingPing = std::string(1, '7');
+
+        Tick();  // only the clocks
+        QCOMPARE(XboardTimeMs.load(), 0.0);
+        QCOMPARE(PendingCommand.load(), CMD_USER_MOVE);
+        QVERIFY(w->calls.empty());
+        QCOMPARE(w->CurrentPly, 0);
+
+        Tick();  // the move; the ping waits for an empty mailbox
+        QCOMPARE(w->calls, Calls{"PlayFromTo"});
+        QCOMPARE(w->CurrentPly, 1);
+        QVERIFY(!HumanToMove);
+        QVERIFY(w->protocol.empty());
+
+        Tick();
+        QCOMPARE(w->protocol, std::vector<std::string>{"pong 7"});
+        QVERIFY(PendingPing.empty());
+        QCOMPARE(w->calls, Calls{"PlayFromTo"});
+
+        Tick();
+        QCOMPARE(w->calls.back(), std::string("ComputerMove"));
+    }
+
+    void aReceivedMoveWithNoLegalMoveIsAnswered() {
+        UserMoveFrom = E2;
+        UserMoveTo = E5;
+        PendingCommand = CMD_USER_MOVE;
+        Tick();
+        QCOMPARE(w->protocol, std::vector<std::string>{"Illegal move!"});
+        QVERIFY(HumanToMove);
+        QCOMPARE(w->CurrentPly, 0);
+
+        // In force mode a played move leaves the turn with the human.
+        HumanVsHuman = true;
+        UserMoveTo = E4;
+        PendingCommand = CMD_USER_MOVE;
+        Tick();
+        QCOMPARE(w->CurrentPly, 1);
+        QVERIFY(HumanToMove);
+    }
+
+    void codesThatNameNoCommandAreCleared_data() {
+        QTest::addColumn<int>("code");
+        QTest::newRow("two codes at once") << (CMD_UNDO | CMD_REDO);
+        QTest::newRow("beyond the table") << 16384;
+        QTest::newRow("negative") << -1;
+    }
+
+    void codesThatNameNoCommandAreCleared() {
+        QFETCH(int, code);
+        HumanToMove = false;
+        PendingCommand = code;
+        Tick();
+        QCOMPARE(PendingCommand.load(), 0);
+        QVERIFY(w->calls.empty());
+        Tick();
+        QCOMPARE(w->calls, Calls{"ComputerMove"});
+    }
+
+    void quitAndHide() {
+        w->show();
+        PendingCommand = CMD_QUIT;
+        HumanToMove = false;
+        for (int i = 0; i < 3; ++i) {
+            StopSearch = false;
+            Tick();
+            QVERIFY(StopSearch);
+        }
+        QCOMPARE(PendingCommand.load(), CMD_QUIT);  // window mode: the close handler owns it
+        QVERIFY(w->calls.empty());
+        QVERIFY(w->isVisible());
+
+        ProtocolMode = true;
+        w->Timer1->start();
+        Tick();
+        QCOMPARE(PendingCommand.load(), 0);
+        QVERIFY(!w->Timer1->isActive());
+        QTRY_VERIFY(!w->isVisible());
+
+        w->show();
+        PendingCommand = CMD_HIDE_WINDOW;
+        Tick();
+        QCOMPARE(PendingCommand.load(), 0);
+        QVERIFY(!w->isVisible());
+    }
+
+    void idleTicks() {
+        Tick();  // the user's turn at ply 0: nothing
+        QVERIFY(w->calls.empty());
+        QVERIFY(PlayMoves(*w, {"e2e4"}));
+        w->calls.clear();
+        Tick();  // the user's turn after a move: ponder
+        QCOMPARE(w->calls, Calls{"Ponder"});
+        PonderEnabled = false;
+        Tick();
+        QCOMPARE(w->calls.size(), std::size_t(1));
+        PonderEnabled = true;
+        HumanVsHuman = true;
+        Tick();
+        QCOMPARE(w->calls.size(), std::size_t(1));
+        HumanVsHuman = false;
+        AutoPlay = true;
+        Tick();
+        QCOMPARE(w->calls.back(), std::string("ComputerMove"));
+
+        // While a ponder search runs every tick returns at once.
+        w->calls.clear();
+        Pondering = true;
+        PendingCommand = CMD_OPEN_GAME;
+        Tick();
+        QCOMPARE(PendingCommand.load(), CMD_OPEN_GAME);
+        QVERIFY(w->calls.empty());
+        Pondering = false;
+        Tick();
+        QCOMPARE(w->calls, Calls{"OpenGameFile"});
+    }
+
+    void theTickNeverRunsInsideItself() {
+        HumanToMove = false;
+        int nested = 0;
+        w->duringComputerMove = [&] {
+            if (nested++ > 0) return;
+            // A handler and the timer fire while the search processes events.
+            w->OpenGame1Click();
+            w->Timer1Timer();
+            w->Timer1->start();
+            QElapsedTimer spin;
+            spin.start();
+            while (spin.elapsed() < 60) Host().ProcessMessages();
+            w->Timer1->stop();
+            QVERIFY(w->TickRunning());
+        };
+        Tick();
+        QCOMPARE(w->calls, Calls{"ComputerMove"});
+        QCOMPARE(PendingCommand.load(), CMD_OPEN_GAME);
+        QVERIFY(StopSearch);
+        QVERIFY(!w->TickRunning());
+        Tick();
+        QCOMPARE(w->calls, (Calls{"ComputerMove", "OpenGameFile"}));
+    }
+
+    void theWindowIsTheEngineHost() {
+        QCOMPARE(Host().TickMs(), w->now);
+        QVERIFY(PlayMoves(*w, {"e2e4"}));
+        w->MoveStartTick = 1234;
+        QCOMPARE(Host().CurrentPly(), 1);
+        QCOMPARE(Host().MoveStartTick(), i64(1234));
+        ProtocolMode = true;
+        PostThinking = false;
+        QVERIFY(Host().ProtocolMode());
+        QVERIFY(!Host().PostThinking());
+        Host().SendProtocolLine("7 35 120 5000 e4 e5");
+        QCOMPARE(w->protocol.back(), std::string("7 35 120 5000 e4 e5"));
+        Host().SetThinkLabel(ThinkLabel::Depth, "7/12");
+        Host().SetThinkLabel(ThinkLabel::PV, "PV: e4 e5 Nf3");
+        Host().SetThinkLabel(ThinkLabel::Score, "0.35");
+        QCOMPARE(w->lblDepth->text(), QString("7/12"));
+        QCOMPARE(w->lblPV->text(), QString("PV: e4 e5 Nf3"));
+        QCOMPARE(w->lblScore->text(), QString("0.35"));
+        w.reset();
+        QVERIFY(Host().TickMs() > 0);  // back to the default host
+        w = std::make_unique<TestWindow>();
+    }
+
+    void closingDuringASearchWaitsForIt() {
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        HumanToMove = false;
+        bool closed = true;
+        bool visibleInside = false;
+        w->duringComputerMove = [&] {
+            StopSearch = false;
+            closed = w->close();
+            visibleInside = w->isVisible();
+            QVERIFY(StopSearch);  // the search is told to stop
+            QCoreApplication::processEvents();
+            QVERIFY(w->isVisible());
+        };
+        Tick();
+        QVERIFY(!closed);
+        QVERIFY(visibleInside);
+        QTRY_VERIFY(!w->isVisible());  // closed once the tick returned
+        QCOMPARE(PendingCommand.load(), CMD_QUIT);
+        QVERIFY(!w->Timer1->isActive());
+    }
+};
+
+QTEST_MAIN(GameLoopTest)
+#include "test_gameloop.moc"

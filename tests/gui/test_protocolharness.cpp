@@ -1,0 +1,527 @@
+// The real program as an engine: started with pipes and no display, talked
+// to line by line, every line it writes checked against the protocol's
+// catalogue.
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bitboard.h"
+#include "globals.h"
+#include "gui_fixture.h"
+#include "makemove.h"
+#include "rootsearch.h"
+
+extern char** environ;
+
+namespace {
+
+const std::vector<std::string> OpeningFeatures = {
+    "feature done=0",
+    "feature myname=\"Morlaquin 4.00\"",
+    "feature ping=1 setboard=1 reuse=1 time=1 usermove=1",
+    "feature sigint=0 sigterm=0 analyze=0 colors=0  draw=0",
+    "feature ics=0 name=0 pause=0 playother=0 san=0",
+};
+
+// Every line the program may write.
+bool IsProtocolLine(const std::string& line) {
+    static const std::vector<std::string> exact = [] {
+        std::vector<std::string> v = OpeningFeatures;
+        v.insert(v.end(), {"feature done=1", "Illegal move!", "0-1 {Black mates}", "1-0 {White mates}",
+                           "1/2-1/2 {Stalemate}", "1/2-1/2 {Draw by repetition}", "1/2-1/2 {Draw by 50 move}",
+                           "1/2-1/2 {Draw because of insufficient material}", "0-1 {Morlaquin resigns}",
+                           "1-0 {Morlaquin resigns}",
+                           "tellusererror The game record is full: no more moves can be played"});
+        return v;
+    }();
+    for (const auto& e : exact)
+        if (line == e) return true;
+    static const QRegularExpression patterns(
+        "^(Illegal move: .*"
+        "|error : .*"
+        "|error \\(throwing away the seconds\\): .*"
+        "|pong .*"
+        "|move [a-h][1-8][a-h][1-8][nbrq]?"
+        "|Illegal move [a-h][1-8][a-h][1-8]"
+        "|Illegal move \\(game record full\\): .*"
+        "|\\d+ \\S+ \\d+ \\d+ .*)$",  // thinking: depth, score, time, nodes, moves
+        QRegularExpression::DotMatchesEverythingOption);
+    return patterns.match(QString::fromStdString(line)).hasMatch();
+}
+
+// The program with its standard input and output on pipes, run in an empty
+// directory with no display in its environment.
+class Engine {
+public:
+    Engine() = default;
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+    ~Engine() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        CloseInput();
+        CloseOutput();
+    }
+
+    bool Start() {
+        if (!dir.isValid()) return false;
+        int in[2], out[2];
+        if (::pipe2(in, O_CLOEXEC) != 0) return false;
+        if (::pipe2(out, O_CLOEXEC) != 0) return false;
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string v = *e;
+            if (v.starts_with("DISPLAY=") || v.starts_with("WAYLAND_DISPLAY=") || v.starts_with("QT_QPA_PLATFORM="))
+                continue;
+            env.push_back(v);
+        }
+        std::vector<char*> envp;
+        for (auto& v : env) envp.push_back(v.data());
+        envp.push_back(nullptr);
+        std::string program = MORLAQUIN_PROGRAM;
+        char* argv[] = {program.data(), nullptr};
+        // The piece sets of the source tree, and no book: every move is
+        // searched, and no book file of the tree is rewritten by learning.
+        if (!QFile::link(QStringLiteral(MORLAQUIN_TEST_DATA "/images"), dir.filePath("images"))) return false;
+        const QByteArray where = dir.path().toLocal8Bit();
+
+        pid = ::fork();
+        if (pid == 0) {
+            // Only async-signal-safe calls until the program runs.
+            if (::chdir(where.constData()) != 0) ::_exit(126);
+            ::dup2(in[0], STDIN_FILENO);
+            ::dup2(out[1], STDOUT_FILENO);
+            ::execve(argv[0], argv, envp.data());
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        toEngine = in[1];
+        fromEngine = out[0];
+        ::fcntl(fromEngine, F_SETFL, O_NONBLOCK);
+        return pid > 0;
+    }
+
+    void Send(const std::string& text) { SendRaw(text + "\n"); }
+
+    void SendRaw(const std::string& whole) {
+        std::size_t done = 0;
+        while (toEngine >= 0 && done < whole.size()) {
+            const ssize_t n = ::write(toEngine, whole.data() + done, whole.size() - done);
+            if (n <= 0) return;
+            done += static_cast<std::size_t>(n);
+        }
+    }
+
+    // The next whole line, waiting at most timeoutMs.
+    std::optional<std::string> NextLine(int timeoutMs) {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            if (const auto nl = pending.find('\n'); nl != std::string::npos) {
+                std::string line = pending.substr(0, nl);
+                pending.erase(0, nl + 1);
+                lines.push_back(line);
+                return line;
+            }
+            const qint64 left = timeoutMs - clock.elapsed();
+            if (left <= 0 || !ReadSome(static_cast<int>(left))) return std::nullopt;
+        }
+    }
+
+    // Every line up to the one wanted (not included); nullopt when it does
+    // not come in time.
+    std::optional<std::vector<std::string>> LinesUntil(const std::string& wanted, int timeoutMs = 10000) {
+        std::vector<std::string> before;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs) {
+            const auto line = NextLine(static_cast<int>(timeoutMs - clock.elapsed()));
+            if (!line) break;
+            if (*line == wanted) return before;
+            before.push_back(*line);
+        }
+        return std::nullopt;
+    }
+
+    // What the program wrote for the lines sent since the last call: a ping
+    // is answered only once everything before it was carried out.
+    std::optional<std::vector<std::string>> Sync() {
+        const std::string n = std::to_string(++pings);
+        Send("ping " + n);
+        return LinesUntil("pong " + n);
+    }
+
+    void CloseInput() {
+        if (toEngine >= 0) ::close(toEngine);
+        toEngine = -1;
+    }
+
+    void CloseOutput() {
+        if (fromEngine >= 0) ::close(fromEngine);
+        fromEngine = -1;
+    }
+
+    // Waits for the program to end; its exit status, or nullopt in time.
+    std::optional<int> WaitExit(int timeoutMs) {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            int status = 0;
+            const pid_t r = ::waitpid(pid, &status, WNOHANG);
+            if (r == pid) {
+                pid = -1;
+                exitStatus = status;
+                // Whatever it wrote last.
+                while (fromEngine >= 0 && ReadSome(0)) {
+                }
+                while (NextLine(0)) {
+                }
+                return status;
+            }
+            if (clock.elapsed() > timeoutMs) return std::nullopt;
+            ::usleep(2000);
+        }
+    }
+
+    // What was read but is no whole line.
+    const std::string& Unread() const { return pending; }
+
+    std::vector<std::string> lines;  // every whole line read so far
+    int exitStatus = -1;
+
+private:
+    bool ReadSome(int timeoutMs) {
+        if (fromEngine < 0) return false;
+        pollfd p{fromEngine, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) <= 0) return false;
+        char buf[4096];
+        const ssize_t n = ::read(fromEngine, buf, sizeof buf);
+        if (n <= 0) return false;
+        pending.append(buf, static_cast<std::size_t>(n));
+        return true;
+    }
+
+    QTemporaryDir dir;
+    pid_t pid = -1;
+    int toEngine = -1;
+    int fromEngine = -1;
+    std::string pending;  // read, not yet a whole line
+    int pings = 0;
+};
+
+bool IsThinkingLine(const std::string& line) {
+    static const QRegularExpression thinking("^\\d+ \\S+ \\d+ \\d+ ");
+    return thinking.match(QString::fromStdString(line)).hasMatch();
+}
+
+// The game as the test sees it, on the engine's own board.
+class Game {
+public:
+    Game() {
+        ResetEngineState();
+        SetupStartPosition(&GameBoard);
+    }
+
+    // Plays a move in coordinate form ("e2e4", "e7e8q"); false when it is
+    // no legal move.
+    bool Play(const std::string& text) {
+        for (const Move m : LegalMoves()) {
+            if (Text(m) == text) {
+                MakeMove(&GameBoard, m, &GameBoard.Pos);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Some legal move for the side to move.
+    std::string AnyMove() const {
+        const auto moves = LegalMoves();
+        return moves.empty() ? std::string() : Text(moves.back());
+    }
+
+    bool WhiteToMove() const { return GameBoard.Pos.SideToMove == WHITE; }
+
+private:
+    static std::string Text(Move m) {
+        static const char promotions[] = " pnbrqk";
+        std::string t = SquareNames[MoveFrom(m)] + SquareNames[MoveTo(m)];
+        if (MovePromotion(m) != 0) t += promotions[MovePromotion(m)];
+        return t;
+    }
+};
+
+std::string Join(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& l : lines) out += "'" + l + "' ";
+    return out;
+}
+
+}  // namespace
+
+class ProtocolHarnessTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<Engine> engine;
+
+    // Starts the program and greets it as an interface does; the opening
+    // lines must be the first it writes.
+    void StartEngine() {
+        engine = std::make_unique<Engine>();
+        QVERIFY(engine->Start());
+        engine->Send("xboard");
+        engine->Send("protover 2");
+        std::vector<std::string> opening;
+        for (int i = 0; i < 6; ++i) {
+            const auto line = engine->NextLine(30000);
+            QVERIFY2(line, "the opening lines do not come");
+            opening.push_back(*line);
+        }
+        std::vector<std::string> wanted = OpeningFeatures;
+        wanted.push_back("feature done=1");
+        QCOMPARE(opening, wanted);
+    }
+
+    // Sends lines, then a ping; compares what came before the pong.
+    void Expect(const std::vector<std::string>& send, const std::vector<std::string>& wanted) {
+        for (const auto& s : send) engine->Send(s);
+        const auto got = engine->Sync();
+        QVERIFY2(got, "no pong");
+        QVERIFY2(*got == wanted, ("got " + Join(*got) + " wanted " + Join(wanted)).c_str());
+    }
+
+    // The engine's next move: every line up to its "move" line must be a
+    // thinking line. Empty when no move comes in time.
+    std::string EngineMove(int timeoutMs = 30000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs) {
+            const auto line = engine->NextLine(static_cast<int>(timeoutMs - clock.elapsed()));
+            if (!line) break;
+            if (line->starts_with("move ")) return line->substr(5);
+            if (!IsThinkingLine(*line)) return "unexpected line: " + *line;
+        }
+        return std::string();
+    }
+
+    // The program ends by itself, normally and with status 0.
+    void ExpectExit(int timeoutMs) {
+        const auto status = engine->WaitExit(timeoutMs);
+        QVERIFY2(status, "the program did not end in time");
+        QVERIFY2(WIFEXITED(*status), "the program was killed");
+        QCOMPARE(WEXITSTATUS(*status), 0);
+    }
+
+private slots:
+    void init() { ResetEngineState(); }
+
+    void cleanup() {
+        if (!engine) return;
+        if (engine->exitStatus != -1) {
+            // Everything written was whole protocol lines.
+            QVERIFY2(engine->Unread().empty(), ("a line without its line feed: " + engine->Unread()).c_str());
+        }
+        for (const auto& l : engine->lines) QVERIFY2(IsProtocolLine(l), ("not a protocol line: '" + l + "'").c_str());
+        engine.reset();
+    }
+
+    void handshakeAndPing() {
+        StartEngine();
+        Expect({"accepted usermove", "rejected san"}, {});
+        engine->Send("quit");
+        ExpectExit(10000);
+    }
+
+    void errorLinesEchoTheLine() {
+        StartEngine();
+        Expect({"st 5", "st x%d%s%n", "stop", "level 40 5 0", "level 0 2 12", "level 0 2 0.5", "level 40  5 0",
+                "level 40 0:30 0", "level 0 x:30 0", "time abc", "otim 12.5.1", "time 30000", "otim 29000"},
+               {"error : st x%d%s%n", "error : stop", "error : level 40  5 0",
+                "error (throwing away the seconds): level 40 0:30 0",
+                "error (throwing away the seconds): level 0 x:30 0", "error : level 0 x:30 0",
+                "error : time abc", "error : otim 12.5.1"});
+        engine->CloseInput();
+        ExpectExit(10000);
+    }
+
+    void unreadableAndImpossibleMoves() {
+        StartEngine();
+        Expect({"new", "force", "E2E4", "usermove e2e9", "usermove e2e5", "e2e5", "hint", "draw", "xyzzy"},
+               {"Illegal move: E2E4", "Illegal move: usermove e2e9", "Illegal move!", "Illegal move!"});
+        engine->CloseInput();
+        ExpectExit(10000);
+    }
+
+    // A line is read whole however long it is, and without its carriage
+    // return: the move at the end of a long line is no line of its own.
+    void longLinesAndCarriageReturns() {
+        StartEngine();
+        Expect({std::string(79, 'x') + "usermove e2e5", std::string(300, 'y') + "E2E4",
+                "setboard " + std::string(200, '8'), "E2E4\r", "level 0 2 0.5\r", "st 7\r"},
+               {"Illegal move: E2E4"});
+        engine->Send("ping 99\r");
+        QVERIFY(engine->LinesUntil("pong 99"));
+        engine->CloseInput();
+        ExpectExit(10000);
+    }
+
+    // The end of input ends the program, soon.
+    void closedInputEndsTheProgramWithinASecond() {
+        StartEngine();
+        Expect({"new", "hard", "post"}, {});
+        engine->CloseInput();
+        ExpectExit(1000);
+    }
+
+    // Input ending in the middle of a line: that line still counts, once.
+    void aLastLineWithoutLineFeed() {
+        StartEngine();
+        engine->SendRaw("st x");
+        engine->CloseInput();
+        ExpectExit(10000);
+        QCOMPARE(engine->lines.back(), std::string("error : st x"));
+    }
+
+    // The engine answers moves, bare and with "usermove", in coordinate form.
+    void aGameAsBlack() {
+        StartEngine();
+        Game game;
+        Expect({"new", "post", "level 0 1 0", "time 6000", "otim 6000"}, {});
+        engine->Send("usermove e2e4");
+        QVERIFY(game.Play("e2e4"));
+        for (int i = 0; i < 3; ++i) {
+            const std::string reply = EngineMove();
+            QVERIFY2(game.Play(reply), reply.c_str());
+            QVERIFY(game.WhiteToMove());
+            const std::string next = game.AnyMove();
+            QVERIFY(game.Play(next));
+            engine->Send("time " + std::to_string(5800 - 300 * i));
+            engine->Send("otim " + std::to_string(5700 - 300 * i));
+            engine->Send(i % 2 == 0 ? next : "usermove " + next);
+        }
+        const std::string reply = EngineMove();
+        QVERIFY2(game.Play(reply), reply.c_str());
+        engine->Send("quit");
+        ExpectExit(10000);
+    }
+
+    void goPlaysWhite() {
+        StartEngine();
+        Game game;
+        Expect({"new", "st 1", "go"}, {});
+        const std::string first = EngineMove();
+        QVERIFY2(game.Play(first), first.c_str());
+        QVERIFY(!game.WhiteToMove());
+        engine->CloseInput();
+        ExpectExit(10000);
+    }
+
+    // In force mode the engine only follows; "go" makes it move for the
+    // side to move.
+    void forceThenMovesThenGo() {
+        StartEngine();
+        Game game;
+        Expect({"new", "force", "a2a3", "usermove h7h6", "h2h3", "st 1"}, {});
+        for (const char* m : {"a2a3", "h7h6", "h2h3"}) QVERIFY(game.Play(m));
+        engine->Send("go");
+        const std::string reply = EngineMove();
+        QVERIFY2(game.Play(reply), reply.c_str());
+        QVERIFY(game.WhiteToMove());
+        engine->CloseInput();
+        ExpectExit(10000);
+    }
+
+    // "?" makes the engine move at once, long before its minute is up.
+    void questionMarkMovesAtOnce() {
+        StartEngine();
+        Game game;
+        Expect({"new", "force", "a2a3", "h7h6", "post", "st 60", "go"}, {});
+        for (const char* m : {"a2a3", "h7h6"}) QVERIFY(game.Play(m));
+        const auto thinking = engine->NextLine(30000);  // the search is under way
+        QVERIFY(thinking && IsThinkingLine(*thinking));
+        engine->Send("?");
+        const std::string reply = EngineMove(20000);
+        QVERIFY2(game.Play(reply), reply.c_str());
+        engine->Send("quit");
+        ExpectExit(10000);
+    }
+
+    // A ping that arrives while the engine thinks is answered after its move.
+    void aPingWhileThinkingIsAnsweredAfterTheMove() {
+        StartEngine();
+        Expect({"new", "force", "a2a3", "h7h6", "post", "st 2", "go"}, {});
+        const auto thinking = engine->NextLine(30000);
+        QVERIFY(thinking && IsThinkingLine(*thinking));
+        engine->Send("ping 77");
+        const auto before = engine->LinesUntil("pong 77", 30000);
+        QVERIFY(before);
+        QVERIFY2(std::any_of(before->begin(), before->end(), [](const std::string& l) { return l.starts_with("move "); }),
+                 Join(*before).c_str());
+        engine->CloseInput();
+        ExpectExit(10000);
+    }
+
+    // "force", "new" and "quit" during the engine's search end it without
+    // a move line.
+    void cancelledSearchesSendNoMove() {
+        StartEngine();
+        for (const char* cancel : {"force", "new", "result 1-0 {White mates}"}) {
+            Expect({"new", "force", "a2a3", "h7h6", "post", "st 60", "go"}, {});
+            const auto thinking = engine->NextLine(30000);
+            QVERIFY(thinking && IsThinkingLine(*thinking));
+            engine->Send(cancel);
+            const auto lines = engine->Sync();  // long before the minute is up
+            QVERIFY2(lines, cancel);
+            for (const auto& l : *lines) QVERIFY2(IsThinkingLine(l), (std::string(cancel) + ": " + l).c_str());
+        }
+        Expect({"new", "force", "a2a3", "h7h6", "post", "st 60", "go"}, {});
+        const auto thinking = engine->NextLine(30000);
+        QVERIFY(thinking && IsThinkingLine(*thinking));
+        engine->Send("quit");
+        ExpectExit(10000);
+        for (const auto& l : engine->lines) QVERIFY2(!l.starts_with("move "), l.c_str());
+    }
+
+    // The engine mates and says so.
+    void theEngineMatesAndSaysSo() {
+        StartEngine();
+        Expect({"new", "force", "f2f3", "e7e5", "g2g4", "st 2", "go"}, {});
+        QCOMPARE(EngineMove(), std::string("d8h4"));
+        const auto end = engine->NextLine(10000);
+        QVERIFY(end);
+        QCOMPARE(*end, std::string("0-1 {Black mates}"));
+        engine->CloseInput();
+        ExpectExit(10000);
+    }
+
+    // A peer that stops reading neither kills the program nor keeps it.
+    void aGoneReaderDoesNotKillTheProgram() {
+        StartEngine();
+        engine->CloseOutput();
+        engine->Send("st x");
+        engine->Send("ping 1");
+        engine->Send("usermove e2e5");
+        engine->Send("quit");
+        ExpectExit(10000);
+        engine->lines.clear();  // nothing more can be read
+    }
+};
+
+QTEST_MAIN(ProtocolHarnessTest)
+#include "test_protocolharness.moc"

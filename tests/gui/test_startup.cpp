@@ -1,0 +1,270 @@
+// Start-up and window life: the start-up directory, the order in which the
+// window builds the engine and the first position, the move sound, the help
+// window, the debug window and the small dialogs.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QtTest>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+#include "WindowLife.h"
+#include "bitboard.h"
+#include "dialogs/About.h"
+#include "dialogs/Debug.h"
+#include "dialogs/PROMOTE.h"
+#include "gui_fixture.h"
+#include "guiglobals.h"
+#include "hash.h"
+#include "helpsystem.h"
+#include "rootsearch.h"
+
+namespace {
+
+// Runs the action once the next modal dialog is up.
+void WhenModal(std::function<void(QWidget*)> action) {
+    QTimer::singleShot(0, [action] {
+        QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+        action(QApplication::activeModalWidget());
+    });
+}
+
+// Makes the working directory a new one for the life of the object.
+class WorkingDirectory {
+public:
+    WorkingDirectory() : previous(QDir::currentPath()) { QDir::setCurrent(dir.path()); }
+    ~WorkingDirectory() { QDir::setCurrent(previous); }
+    QString path() const { return dir.path(); }
+
+private:
+    QTemporaryDir dir;
+    QString previous;
+};
+
+}  // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+    ScriptedBoxes boxes;
+    std::unique_ptr<TestWindow> w;
+    QString dataDir;
+
+    void MakeWindow() {
+        w = std::make_unique<TestWindow>();
+        w->Timer1->stop();
+    }
+
+private slots:
+    // The data the build puts beside the tests.
+    void initTestCase() { dataDir = QCoreApplication::applicationDirPath() + "/data"; }
+
+    void init() {
+        boxes.answers.clear();
+        boxes.shown.clear();
+        ResetForWindowTest(&boxes);
+    }
+
+    void cleanup() {
+        w.reset();
+        SetMessageBoxes(nullptr);
+    }
+
+    void theStartupDirectoryIsWhereTheDataIs() {
+        QVERIFY(QFile::exists(dataDir + "/images/wood/board.bmp"));
+        WorkingDirectory elsewhere;
+        // No data here: the data beside the program.
+        QCOMPARE(QString::fromStdString(StartupDirectory()), dataDir);
+        MakeWindow();
+        QCOMPARE(QString::fromStdString(w->AppDir), dataDir);
+        QCOMPARE(QString::fromStdString(w->PieceSetDir), dataDir + "/images/wood/");
+        QCOMPARE(HelpFile(), dataDir + "/rovik.html");
+        w.reset();
+        // A working directory with the program's data is the start-up directory.
+        QVERIFY(QFile::link(dataDir + "/images", elsewhere.path() + "/images"));
+        QCOMPARE(QString::fromStdString(StartupDirectory()), QDir::currentPath());
+    }
+
+    void theEngineTablesComeBeforeTheFirstPosition() {
+        // Tables the start position's key and the move generator need.
+        std::memset(PieceKeys, 0, sizeof PieceKeys);
+        std::memset(KnightAttacks, 0, sizeof KnightAttacks);
+        MakeWindow();
+        QVERIFY(PieceKeys[PAWN][WHITE][E2] != 0);
+        QVERIFY(GameBoard.Pos.Key != 0);
+        QCOMPARE(GameBoard.Pos.Key, ComputeHashKey(&GameBoard.Pos));
+        QCOMPARE(w->PositionHistory[0].Key, GameBoard.Pos.Key);
+        QCOMPARE(w->StartPosition.Key, GameBoard.Pos.Key);
+        QCOMPARE(LegalMoves().size(), size_t(20));
+        // The board shows that first position.
+        QCOMPARE(w->DisplayBoard[E1], KING - 1);
+        QCOMPARE(w->DisplayBoard[D8], QUEEN - 1 + 6);
+        QCOMPARE(w->DisplayBoard[E4], -1);
+        QVERIFY(w->WhiteAtBottom);
+    }
+
+    void aStartWithoutItsPiecesEndsWithTheFileNamed() {
+        WorkingDirectory empty;
+        QVERIFY(QDir().mkpath(empty.path() + "/images/wood"));
+        try {
+            TestWindow window;
+            QFAIL("the window started without its pictures");
+        } catch (const std::runtime_error& e) {
+            QVERIFY2(QString(e.what()).contains(empty.path() + "/images/wood/board.bmp"), e.what());
+        }
+    }
+
+    void theSoundNeedsAReadableFile_data() {
+        QTest::addColumn<QString>("content");  // empty: no file
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("missing") << "" << false;
+        QTest::newRow("not a wave file") << "noise" << false;
+        QTest::newRow("the shipped sound") << "ship" << true;
+    }
+
+    void theSoundNeedsAReadableFile() {
+        QFETCH(QString, content);
+        QFETCH(bool, usable);
+        WorkingDirectory here;
+        QVERIFY(QFile::link(dataDir + "/images", here.path() + "/images"));
+        if (!content.isEmpty()) {
+            QVERIFY(QDir().mkdir("sounds"));
+            if (content == "ship") {
+                QVERIFY(QFile::copy(dataDir + "/sounds/move.wav", "sounds/move.wav"));
+            } else {
+                QFile f("sounds/move.wav");
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write(content.toLatin1());
+            }
+        }
+        MakeWindow();
+        QCOMPARE(SoundsOn.load(), usable);
+        QCOMPARE(w->Sounds1->isChecked(), usable);
+        QCOMPARE(w->Sounds1->isEnabled(), usable);
+        QCOMPARE(w->MediaPlayer != nullptr, usable);
+        w->PlayMoveSound();  // no audio device is no error
+        QVERIFY(boxes.shown.empty());
+    }
+
+    void theWaveCheckReadsTheChunks() {
+        QVERIFY(IsReadableWave(dataDir + "/sounds/move.wav"));
+        QFile shipped(dataDir + "/sounds/move.wav");
+        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        const QByteArray whole = shipped.readAll();
+        QTemporaryDir dir;
+        auto check = [&](const QByteArray& bytes) {
+            QFile f(dir.path() + "/t.wav");
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(bytes);
+            f.close();
+            return IsReadableWave(f.fileName());
+        };
+        QVERIFY(check(whole));
+        QVERIFY(!check(whole.left(30)));  // cut inside the format chunk
+        QVERIFY(!check(QByteArray(whole).replace(8, 4, "AVI ")));
+        QVERIFY(!check(QByteArray()));
+        QVERIFY(!IsReadableWave(dir.path() + "/none.wav"));
+    }
+
+    void thePromotionDialogKeepsItsChoice() {
+        TfrmPromote dialog;
+        auto ask = [&](QRadioButton* choose, bool ok) {
+            WhenModal([&dialog, choose, ok](QWidget*) {
+                if (choose) choose->setChecked(true);
+                if (ok)
+                    dialog.BitBtn1->click();
+                else
+                    dialog.reject();  // closed without OK
+            });
+            return dialog.AskPromotionPiece();
+        };
+        QCOMPARE(ask(nullptr, true), int(QUEEN));
+        QCOMPARE(ask(dialog.btnKnight, true), int(KNIGHT));
+        QCOMPARE(ask(nullptr, false), int(KNIGHT));
+        QCOMPARE(ask(dialog.btnRook, false), int(ROOK));
+        QCOMPARE(ask(dialog.btnBishop, true), int(BISHOP));
+        QCOMPARE(ask(nullptr, true), int(BISHOP));
+        QCOMPARE(dialog.windowTitle(), QString("Promote"));
+    }
+
+    void helpOpensTheDocumentAndClosesAtTheEnd() {
+        MakeWindow();
+        w->Contents1Click();
+        QTextBrowser* help = HelpWindow();
+        QVERIFY(help != nullptr);
+        QVERIFY(help->isVisible());
+        QCOMPARE(help->windowTitle(), QString("Morlaquin Help"));
+        QVERIFY(help->toPlainText().contains("Morlaquin"));
+        w->FormDestroy();
+        QVERIFY(HelpWindow() == nullptr);
+        QVERIFY(HashTable == nullptr && PawnHashTable == nullptr);
+        AllocateHashTables();
+    }
+
+    void aMissingHelpFileIsSaid() {
+        MakeWindow();
+        SetHelpFile("/nonexistent/rovik.html");
+        w->Contents1Click();
+        QVERIFY(HelpWindow() == nullptr);
+        QCOMPARE(boxes.shown.size(), size_t(1));
+        QVERIFY(boxes.shown[0].text.contains("/nonexistent/rovik.html"));
+    }
+
+    void theDebugWindowItemIsHiddenAndToggles() {
+        MakeWindow();
+        frmDebug = new TfrmDebug(w.get());
+        QVERIFY(!w->ShowDebugWindow1->isVisible());
+        QVERIFY(!w->ShowDebugWindow1->isEnabled());
+        QCOMPARE(frmDebug->Memo1->toPlainText(), QString("Memo1"));
+        QCOMPARE(frmDebug->Memo2->toPlainText(), QString("Memo2"));
+        w->ShowDebugWindow1Click();
+        QVERIFY(w->ShowDebugWindow1->isChecked());
+        QVERIFY(frmDebug->isVisible());
+        w->ShowDebugWindow1Click();
+        QVERIFY(!frmDebug->isVisible());
+        w.reset();
+        QVERIFY(frmDebug == nullptr);  // it lives as long as the main window
+    }
+
+    void theAboutBoxShowsTheVersionAndLinksTheHelp() {
+        MakeWindow();
+        AboutBox = new TAboutBox(w.get());
+        AboutBox->VersionField = "4.00";
+        QColor pressed;
+        WhenModal([&pressed](QWidget* box) {
+            QCOMPARE(box, static_cast<QWidget*>(AboutBox));
+            QCOMPARE(AboutBox->Version->text(), QString("Version 4.00"));
+            QTest::mousePress(AboutBox->URLLabel, Qt::LeftButton);
+            pressed = AboutBox->URLLabel->palette().color(QPalette::WindowText);
+            QTest::mouseRelease(AboutBox->URLLabel, Qt::LeftButton);
+            AboutBox->Button1->click();
+        });
+        w->About1Click();
+        QCOMPARE(pressed, QColor(0x80, 0, 0x80));
+        QCOMPARE(AboutBox->URLLabel->palette().color(QPalette::WindowText), QColor(0, 0, 0xFF));
+        QVERIFY(HelpWindow() != nullptr);
+        QuitHelp();
+        QCOMPARE(AboutBox->windowTitle(), QString("About Morlaquin"));
+    }
+
+    void exitClosesTheWindow() {
+        MakeWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->btnExitClick();
+        QTRY_VERIFY(!w->isVisible());
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "test_startup.moc"
