@@ -6,10 +6,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "bitboard.h"
+#include "fen.h"
 #include "globals.h"
 #include "makemove.h"
 #include "movegen.h"
-#include "test_position.h"
 
 namespace {
 
@@ -42,7 +43,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     ResetEngineState();
-    SetupTestPosition(&Boards[0], argv[1]);
+    SetupStartPosition(&Boards[0]);
+    if (ReadFen(&Boards[0].Pos, argv[1]) != FEN_SET_UP) {
+        std::fprintf(stderr, "not a position: %s\n", argv[1]);
+        return 2;
+    }
     const auto start = std::chrono::steady_clock::now();
     const u64 leaves = Perft(0, depth);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -391,9 +391,13 @@ void TfrmWinRovik::BuildMenus() {
     file = menuBar()->addMenu("&File");
     file->setObjectName("file");
     item(file, OpenGame1, "OpenGame1", "&Load Game...", &TfrmWinRovik::OpenGame1Click, "Ctrl+O");
+    item(file, btnLoadFEN, "btnLoadFEN", "Load  &Position...", &TfrmWinRovik::btnLoadFENClick);
+    item(file, btnPasteClipboard, "btnPasteClipboard", "Paste Position From &Clipboard",
+         &TfrmWinRovik::btnPasteClipboardClick, "Ctrl+V");
     file->addSeparator()->setObjectName("N4");
     item(file, SaveGame1, "SaveGame1", "&Save Game", &TfrmWinRovik::SaveGame1Click, "Ctrl+S");
     item(file, SaveGameas1, "SaveGameas1", "Save Game &As...", &TfrmWinRovik::SaveGameas1Click);
+    item(file, SavePosition1, "SavePosition1", "Save P&osition...", &TfrmWinRovik::SavePosition1Click);
     file->addSeparator()->setObjectName("N7");
     item(file, btnExit, "btnExit", "E&xit", &TfrmWinRovik::btnExitClick);
 
@@ -851,8 +855,6 @@ void TfrmWinRovik::OpenGameFile() { PendingCommand = 0; }
 void TfrmWinRovik::LoadSelectedGame() { PendingCommand = 0; }
 
 void TfrmWinRovik::SaveGamePgn() { PendingCommand = 0; }
-
-void TfrmWinRovik::LoadPosition() { PendingCommand = 0; }
 
 void TfrmWinRovik::LearnMove(const Position& before, Move move, double result) {
     if (!Book) return;

@@ -15,6 +15,7 @@
 
 class QAction;
 class QCloseEvent;
+class QFileDialog;
 class QShowEvent;
 class QLabel;
 class QMenu;
@@ -270,7 +271,25 @@ public:
     virtual void OpenGameFile();
     virtual void LoadSelectedGame();
     virtual void SaveGamePgn();
+    // Worker of CMD_LOAD_POSITION (FenPositions.cpp): sets up from
+    // PendingPositionText or, when that is empty outside protocol mode, from
+    // a file chosen in OpenDialog2. In protocol mode a failure answers
+    // "tellusererror Illegal position" instead of a message box.
     virtual void LoadPosition();
+
+    // ---- FEN positions (FenPositions.cpp).
+    QAction* btnLoadFEN = nullptr;
+    QAction* btnPasteClipboard = nullptr;
+    QAction* SavePosition1 = nullptr;
+    QFileDialog* OpenDialog2 = nullptr;  // made at first use
+    QFileDialog* SaveDialog1 = nullptr;
+    void btnLoadFENClick();
+    void btnPasteClipboardClick();
+    // Writes the game board's position to a file chosen in SaveDialog1, at once.
+    void SavePosition1Click();
+    // The game reset, then set up from the text: 1 set up, 0 not one king of
+    // each colour, -1 refused; on 0 and -1 the board is half set up.
+    int SetupFromFen(const std::string& text);
 
     // Book learning for one position of the game.
     virtual void LearnMove(const Position& before, Move move, double result);

@@ -1,5 +1,6 @@
 #include "messageboxes.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 
 namespace {
@@ -35,6 +36,16 @@ BoxAnswer WidgetMessageBoxes::Show(QWidget* parent, const QString& text, const Q
     }
 }
 
+bool MessageBoxes::RunFileDialog(QFileDialog*, QString*) { return false; }
+
+bool WidgetMessageBoxes::RunFileDialog(QFileDialog* dialog, QString* fileName) {
+    if (dialog->exec() != QDialog::Accepted) return false;
+    const QStringList chosen = dialog->selectedFiles();
+    if (chosen.isEmpty() || chosen.first().isEmpty()) return false;
+    *fileName = chosen.first();
+    return true;
+}
+
 void SetMessageBoxes(MessageBoxes* boxes) { currentBoxes = boxes ? boxes : &widgetBoxes; }
 
 MessageBoxes& Boxes() { return *currentBoxes; }
@@ -46,3 +57,5 @@ void ShowMessageBox(QWidget* parent, const QString& text, const QString& caption
 BoxAnswer AskQuestion(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons) {
     return Boxes().Show(parent, text, caption, buttons);
 }
+
+bool ChooseFile(QFileDialog* dialog, QString* fileName) { return Boxes().RunFileDialog(dialog, fileName); }

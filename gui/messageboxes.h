@@ -4,6 +4,7 @@
 
 #include <QString>
 
+class QFileDialog;
 class QWidget;
 
 enum class BoxButtons { Ok, YesNo, YesNoCancel };
@@ -16,6 +17,9 @@ public:
     // counts as Cancel, or No when there is no Cancel, or Ok).
     virtual BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption,
                            BoxButtons buttons) = 0;
+    // Runs a file dialog modally: true with the chosen file's name, false
+    // when it was cancelled. Boxes that show nothing cancel every dialog.
+    virtual bool RunFileDialog(QFileDialog* dialog, QString* fileName);
 };
 
 // Real modal boxes.
@@ -23,6 +27,7 @@ class WidgetMessageBoxes : public MessageBoxes {
 public:
     BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption,
                    BoxButtons buttons) override;
+    bool RunFileDialog(QFileDialog* dialog, QString* fileName) override;
 };
 
 // The boxes in use; real boxes until others are set. nullptr restores them.
@@ -33,3 +38,5 @@ MessageBoxes& Boxes();
 void ShowMessageBox(QWidget* parent, const QString& text, const QString& caption);
 // A question box; Yes/No or Yes/No/Cancel.
 BoxAnswer AskQuestion(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons);
+// A file dialog through the boxes in use.
+bool ChooseFile(QFileDialog* dialog, QString* fileName);

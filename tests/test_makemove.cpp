@@ -332,6 +332,7 @@ TEST_F(DrawRules, FiftyMoves) {
 TEST_F(DrawRules, CheckDrawCountsEarlierOccurrences) {
     EngineBoard b;
     SetupTestPosition(&b, "4k3/8/8/8/8/8/8/4K1N1 w - - 99");
+    b.Pos.KeyHistory[0] = 0;  // the set-up keeps its own key there
     b.Pos.KeyHistory[99] = b.Pos.Key;
     EXPECT_EQ(CheckDraw(&b.Pos, 1), 0);
     b.Pos.KeyHistory[40] = b.Pos.Key;  // one earlier occurrence

@@ -44,7 +44,8 @@ bool IsProtocolLine(const std::string& line) {
                            "1/2-1/2 {Stalemate}", "1/2-1/2 {Draw by repetition}", "1/2-1/2 {Draw by 50 move}",
                            "1/2-1/2 {Draw because of insufficient material}", "0-1 {Morlaquin resigns}",
                            "1-0 {Morlaquin resigns}",
-                           "tellusererror The game record is full: no more moves can be played"});
+                           "tellusererror The game record is full: no more moves can be played",
+                           "tellusererror Illegal position"});
         return v;
     }();
     for (const auto& e : exact)
@@ -374,7 +375,7 @@ private slots:
         StartEngine();
         Expect({std::string(79, 'x') + "usermove e2e5", std::string(300, 'y') + "E2E4",
                 "setboard " + std::string(200, '8'), "E2E4\r", "level 0 2 0.5\r", "st 7\r"},
-               {"Illegal move: E2E4"});
+               {"tellusererror Illegal position", "Illegal move: E2E4"});
         engine->Send("ping 99\r");
         QVERIFY(engine->LinesUntil("pong 99"));
         engine->CloseInput();

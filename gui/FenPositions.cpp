@@ -1,0 +1,150 @@
+// FEN positions: a game set up from text out of a file, the clipboard or the
+// protocol's "setboard", and the position shown written to a file.
+#include <QAction>
+#include <QClipboard>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+
+#include <fstream>
+
+#include "ChessGUI.h"
+#include "fen.h"
+#include "globals.h"
+#include "guiglobals.h"
+#include "hash.h"
+#include "messageboxes.h"
+#include "rootsearch.h"
+#include "xboard.h"
+
+namespace {
+
+// Name filters: the first lists position files whatever the case of their
+// extension, the second every file.
+QFileDialog* MakeFileDialog(QWidget* parent, const char* name, QFileDialog::AcceptMode mode,
+                            const QString& fenFilesText) {
+    auto* dialog = new QFileDialog(parent);
+    dialog->setObjectName(name);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(QFileDialog::AnyFile);  // a typed name need not exist
+    dialog->setNameFilters({fenFilesText + " (*.FEN *.fen)", "All Files (*)"});
+    if (mode == QFileDialog::AcceptSave) dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    return dialog;
+}
+
+std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
+
+// The text from its first character of the placement alphabet on.
+std::string FromPlacement(const std::string& text) {
+    std::size_t at = 0;
+    while (at < text.size() && !IsPlacementCharacter(text[at])) ++at;
+    return text.substr(at);
+}
+
+// One line of a position file, as the reader takes it: empty when the line
+// is to be passed over.
+std::string PositionTextOfLine(std::string line) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#' || line[0] == '[') return std::string();
+    if (const std::size_t fen = line.find("FEN"); fen != std::string::npos) line.erase(0, fen + 3);
+    return FromPlacement(line);
+}
+
+}  // namespace
+
+int TfrmWinRovik::SetupFromFen(const std::string& text) {
+    ResetGame();
+    LearnResult = -2.0;
+    ResetFields = 1;
+    const int result = ReadFen(&GameBoard.Pos, text);
+    PlyOffset = GameBoard.Pos.SideToMove == BLACK ? 1 : 0;
+    CurrentPly = 0;
+    PositionHistory[0] = GameBoard.Pos;
+    return result;
+}
+
+void TfrmWinRovik::LoadPosition() {
+    SetTimerEnabled(Timer1, false);
+    const std::string pending = TakePendingPositionText();
+    int result = 0;
+    if (!pending.empty() || ProtocolMode) {
+        // Protocol mode never asks for a file: an empty "setboard" fails.
+        result = SetupFromFen(pending);
+    } else {
+        if (!OpenDialog2) OpenDialog2 = MakeFileDialog(this, "OpenDialog2", QFileDialog::AcceptOpen, "FEN Files");
+        QString name;
+        if (!ChooseFile(OpenDialog2, &name)) {
+            SetTimerEnabled(Timer1, true);
+            PendingCommand = 0;
+            return;
+        }
+        std::ifstream in(LocalPath(name));
+        if (!in) {
+            PendingCommand = 0;
+            SetTimerEnabled(Timer1, true);
+            return;
+        }
+        // Lines are read whole, so a long one is tried once, as one line.
+        std::string line;
+        while (result == 0) {
+            if (!std::getline(in, line)) {
+                result = -1;
+                break;
+            }
+            const std::string text = PositionTextOfLine(line);
+            if (!text.empty()) result = SetupFromFen(text);
+        }
+    }
+
+    if (result >= 1) {
+        ResetClocks();
+        GameBoard.Pos.Key = ComputeHashKey(&GameBoard.Pos);
+        GameBoard.Pos.PawnKey = ComputePawnHashKey(&GameBoard.Pos);
+        PositionHistory[0] = GameBoard.Pos;
+        BuildDisplayBoard();
+        DrawBoard();
+        SetTimerEnabled(Timer1, true);
+        PendingCommand = 0;
+        SaveGame1->setEnabled(false);
+        SaveGameas1->setEnabled(false);
+        PositionSetUp = 1;
+        return;
+    }
+    if (ProtocolMode)
+        SendProtocolLine("tellusererror Illegal position");
+    else
+        ShowMessageBox(this, "Error loading position!", "Error");
+    SetTimerEnabled(Timer1, true);
+    ResetGame();
+}
+
+void TfrmWinRovik::btnLoadFENClick() {
+    SetPendingPositionText(std::string());
+    LastMoveHighlight = false;
+    PendingCommand = CMD_LOAD_POSITION;
+    StopSearch = true;
+}
+
+void TfrmWinRovik::btnPasteClipboardClick() {
+    const QClipboard* clipboard = QGuiApplication::clipboard();
+    std::string text = clipboard ? clipboard->text().toLocal8Bit().toStdString() : std::string();
+    if (const std::size_t end = text.find('\0'); end != std::string::npos) text.erase(end);
+    if (text.empty()) {
+        ShowMessageBox(this, "Clipboard Empty!", "Error");
+        return;
+    }
+    SetPendingPositionText(text);
+    LastMoveHighlight = false;
+    PendingCommand = CMD_LOAD_POSITION;
+    StopSearch = true;
+}
+
+void TfrmWinRovik::SavePosition1Click() {
+    if (!SaveDialog1) SaveDialog1 = MakeFileDialog(this, "SaveDialog1", QFileDialog::AcceptSave, "FEN files");
+    QString name;
+    if (!ChooseFile(SaveDialog1, &name)) return;
+    if (!name.contains(".fen")) name += ".fen";
+    std::ofstream out(LocalPath(name), std::ios::out | std::ios::trunc);
+    if (!out) return;
+    out << WriteFen(GameBoard.Pos, CurrentPly);
+}

@@ -1,0 +1,508 @@
+// FEN positions in the window: set-up from text, files and the clipboard,
+// the failures and their message, saving the position shown, and the
+// protocol's "setboard" on the real program.
+#include <QAction>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include "bitboard.h"
+#include "fen.h"
+#include "globals.h"
+#include "guiglobals.h"
+#include "gui_fixture.h"
+#include "rootsearch.h"
+#include "xboard.h"
+
+extern char** environ;
+
+namespace {
+
+const std::string StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+const std::string TwoKingsBlack = "4k3/8/8/8/8/8/8/4K3 b - - 12 40";
+
+// Boxes that also answer the file dialogs from a script: a queued name is
+// chosen, an empty queue cancels.
+class FenBoxes : public ScriptedBoxes {
+public:
+    bool RunFileDialog(QFileDialog* dialog, QString* fileName) override {
+        dialogs.push_back({dialog->objectName(), dialog->nameFilters(), dialog->acceptMode(),
+                           dialog->testOption(QFileDialog::DontConfirmOverwrite)});
+        if (files.empty()) return false;
+        *fileName = files.front();
+        files.pop_front();
+        return true;
+    }
+    struct Seen {
+        QString name;
+        QStringList filters;
+        QFileDialog::AcceptMode mode;
+        bool noOverwritePrompt;
+    };
+    std::deque<QString> files;
+    std::vector<Seen> dialogs;
+};
+
+std::string ReadWhole(const QString& path) {
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteWhole(const QString& path, const std::string& text) {
+    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+// The program with its standard input and output on pipes, started in an
+// empty directory that has only the piece sets.
+class Program {
+public:
+    ~Program() {
+        if (toProgram >= 0) ::close(toProgram);
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        if (fromProgram >= 0) ::close(fromProgram);
+    }
+
+    bool Start() {
+        if (!dir.isValid()) return false;
+        if (!QFile::link(QStringLiteral(MORLAQUIN_TEST_DATA "/images"), dir.filePath("images"))) return false;
+        int in[2], out[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return false;
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string v = *e;
+            if (!v.starts_with("DISPLAY=") && !v.starts_with("WAYLAND_DISPLAY=") && !v.starts_with("QT_QPA_PLATFORM="))
+                env.push_back(v);
+        }
+        std::vector<char*> envp;
+        for (auto& v : env) envp.push_back(v.data());
+        envp.push_back(nullptr);
+        std::string program = MORLAQUIN_PROGRAM;
+        char* argv[] = {program.data(), nullptr};
+        const QByteArray where = dir.path().toLocal8Bit();
+        pid = ::fork();
+        if (pid == 0) {
+            if (::chdir(where.constData()) != 0) ::_exit(126);
+            ::dup2(in[0], STDIN_FILENO);
+            ::dup2(out[1], STDOUT_FILENO);
+            ::execve(argv[0], argv, envp.data());
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        toProgram = in[1];
+        fromProgram = out[0];
+        return pid > 0;
+    }
+
+    void Send(const std::string& line) {
+        const std::string whole = line + "\n";
+        std::size_t done = 0;
+        while (done < whole.size()) {
+            const ssize_t n = ::write(toProgram, whole.data() + done, whole.size() - done);
+            if (n <= 0) return;
+            done += static_cast<std::size_t>(n);
+        }
+    }
+
+    std::optional<std::string> NextLine(int timeoutMs) {
+        QElapsedTimer clock;
+        clock.start();
+        for (;;) {
+            if (const auto nl = pending.find('\n'); nl != std::string::npos) {
+                std::string line = pending.substr(0, nl);
+                pending.erase(0, nl + 1);
+                return line;
+            }
+            const qint64 left = timeoutMs - clock.elapsed();
+            if (left <= 0) return std::nullopt;
+            pollfd p{fromProgram, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(left)) <= 0) return std::nullopt;
+            char buf[4096];
+            const ssize_t n = ::read(fromProgram, buf, sizeof buf);
+            if (n <= 0) return std::nullopt;
+            pending.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+
+    // The lines written before the answer to a ping sent now.
+    std::optional<std::vector<std::string>> Sync() {
+        const std::string pong = "pong " + std::to_string(++pings);
+        Send("ping " + std::to_string(pings));
+        std::vector<std::string> before;
+        while (auto line = NextLine(20000)) {
+            if (*line == pong) return before;
+            before.push_back(*line);
+        }
+        return std::nullopt;
+    }
+
+private:
+    QTemporaryDir dir;
+    pid_t pid = -1;
+    int toProgram = -1;
+    int fromProgram = -1;
+    std::string pending;
+    int pings = 0;
+};
+
+std::string CoordinateText(Move m) {
+    std::string t = SquareNames[MoveFrom(m)] + SquareNames[MoveTo(m)];
+    if (MovePromotion(m) != 0) t += " pnbrqk"[MovePromotion(m)];
+    return t;
+}
+
+}  // namespace
+
+class FenPositionTest : public QObject {
+    Q_OBJECT
+
+    FenBoxes boxes;
+    std::unique_ptr<TestWindow> w;
+    QTemporaryDir dir;
+
+    void Tick() { w->Timer1Timer(); }
+
+    // Loads through the mailbox, as the menu items and "setboard" do.
+    void LoadText(const std::string& text) {
+        SetPendingPositionText(text);
+        PendingCommand = CMD_LOAD_POSITION;
+        Tick();
+    }
+
+    void LoadFile(const QString& path) {
+        boxes.files.push_back(path);
+        w->btnLoadFENClick();
+        Tick();
+    }
+
+    QString Path(const char* name) const { return dir.filePath(name); }
+
+    // The game is at the standard start position, as after a new game.
+    void ExpectStartGame() {
+        QVERIFY(SamePosition(GameBoard.Pos, w->StartPosition));
+        QVERIFY(SamePosition(w->PositionHistory[0], w->StartPosition));
+        QCOMPARE(w->CurrentPly, 0);
+        QCOMPARE(w->PlyOffset, 0);
+        QCOMPARE(LearnResult, -1.0);
+        QCOMPARE(PositionSetUp, u8{0});
+        QVERIFY(w->SaveGame1->isEnabled());
+        QVERIFY(w->SaveGameas1->isEnabled());
+    }
+
+    void ExpectSetUpGame() {
+        QCOMPARE(PositionSetUp, u8{1});
+        QCOMPARE(LearnResult, -2.0);
+        QCOMPARE(ResetFields, u8{1});
+        QVERIFY(!w->SaveGame1->isEnabled());
+        QVERIFY(!w->SaveGameas1->isEnabled());
+        QCOMPARE(w->CurrentPly, 0);
+        QCOMPARE(w->LastPly, 0);
+        QVERIFY(SamePosition(w->PositionHistory[0], GameBoard.Pos));
+    }
+
+    void ExpectLoadEnded() {
+        QCOMPARE(PendingCommand.load(), 0);
+        QVERIFY(w->Timer1->isActive());
+        QVERIFY(PendingPositionText.empty());
+        w->Timer1->stop();
+    }
+
+    std::string SavedPosition() {
+        boxes.files.push_back(Path("saved"));
+        w->SavePosition1Click();
+        return ReadWhole(Path("saved.fen"));
+    }
+
+private slots:
+    void init() {
+        boxes.answers.clear();
+        boxes.shown.clear();
+        boxes.files.clear();
+        boxes.dialogs.clear();
+        ResetForWindowTest(&boxes);
+        ResetProtocolState();
+        w = std::make_unique<TestWindow>();
+        w->Timer1->stop();
+        LearnResult = -1.0;
+    }
+
+    void cleanup() {
+        w.reset();
+        ResetGuiState();
+        SetMessageBoxes(nullptr);
+    }
+
+    void menuItems() {
+        QCOMPARE(w->btnLoadFEN->text(), QString("Load  &Position..."));
+        QCOMPARE(w->btnPasteClipboard->text(), QString("Paste Position From &Clipboard"));
+        QCOMPARE(w->btnPasteClipboard->shortcut(), QKeySequence("Ctrl+V"));
+        QCOMPARE(w->SavePosition1->text(), QString("Save P&osition..."));
+        const QList<QAction*> items = w->file->actions();
+        QCOMPARE(items.indexOf(w->btnLoadFEN), items.indexOf(w->OpenGame1) + 1);
+        QCOMPARE(items.indexOf(w->SavePosition1), items.indexOf(w->SaveGameas1) + 1);
+
+        SetPendingPositionText("left over");
+        LastMoveHighlight = true;
+        w->btnLoadFEN->trigger();
+        QCOMPARE(PendingCommand.load(), CMD_LOAD_POSITION);
+        QVERIFY(StopSearch.load());
+        QVERIFY(!LastMoveHighlight.load());
+        QVERIFY(PendingPositionText.empty());
+    }
+
+    void setUpFromText() {
+        QVERIFY(PlayMoves(*w, {"e2e4"}));
+        LoadText(TwoKingsBlack);
+        ExpectLoadEnded();
+        ExpectSetUpGame();
+        QCOMPARE(GameBoard.Pos.SideToMove, u8{BLACK});
+        QCOMPARE(w->PlyOffset, 1);
+        QCOMPARE(GameBoard.Pos.FiftyMoveCounter, 12);
+        QCOMPARE(w->DisplayBoard[E8], 11);
+        QCOMPARE(w->DisplayBoard[E1], 5);
+        QCOMPARE(w->DisplayBoard[E2], -1);
+        QCOMPARE(w->Cell(0, 0), QString(" "));
+        QVERIFY(boxes.shown.empty());
+
+        // A new game ends the set-up.
+        w->ResetGame();
+        ExpectStartGame();
+    }
+
+    void failedLoadsResetTheGame_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no kings") << "8/8/8/8/8/8/8/8 w - - 0 1";
+        QTest::newRow("slash inside a rank") << "rnbqkbn/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+        QTest::newRow("FEN prefix kept") << "FEN: 4k3/8/8/8/8/8/8/4K3 w - - 0 1";
+        QTest::newRow("pawn on the last rank") << "P3k3/8/8/8/8/8/8/4K3 w - - 0 1";
+        QTest::newRow("side not to move in check") << "4k3/4Q3/8/8/8/8/8/4K3 w - - 0 1";
+        QTest::newRow("over-full first rank") << "8k/8/8/8/8/8/8/4K3 w - - 0 1";
+    }
+
+    void failedLoadsResetTheGame() {
+        QFETCH(QString, text);
+        LoadText(TwoKingsBlack);
+        LoadText(text.toStdString());
+        ExpectLoadEnded();
+        ExpectStartGame();
+        QCOMPARE(boxes.shown.size(), std::size_t{1});
+        QCOMPARE(boxes.shown[0].text, QString("Error loading position!"));
+        QCOMPARE(boxes.shown[0].caption, QString("Error"));
+        QVERIFY(w->protocol.empty());
+    }
+
+    void protocolModeAnswersInsteadOfABox() {
+        ProtocolMode = true;
+        LoadText("8/8/8/8/8/8/8/8 w - - 0 1");
+        ExpectLoadEnded();
+        ExpectStartGame();
+        // An empty "setboard" never opens the file dialog.
+        LoadText("");
+        ExpectLoadEnded();
+        QVERIFY(boxes.dialogs.empty());
+        QVERIFY(boxes.shown.empty());
+        QCOMPARE(w->protocol, (std::vector<std::string>{"tellusererror Illegal position",
+                                                        "tellusererror Illegal position"}));
+        w->protocol.clear();
+        LoadText(TwoKingsBlack);
+        ExpectLoadEnded();
+        ExpectSetUpGame();
+        QVERIFY(w->protocol.empty());
+    }
+
+    void fileLines() {
+        const std::string longLine = "4k3/8/8/8/8/8/8/4K3 b - - 7 1 " + std::string(150, 'x');
+        struct Case {
+            const char* name;
+            std::string content;
+            int result;  // 1 set up, 0 failed
+            int clock;
+        };
+        const Case cases[] = {
+            {"comments", "# a comment\n[Event \"x\"]\nFEN: 4k3/8/8/8/8/8/8/4K3 w - - 5 1\n", 1, 5},
+            {"no kings, then a position", "\n8/8/8/8/8/8/8/8 w - - 0 1\n4k3/8/8/8/8/8/8/4K3 w - - 3 1\n", 1, 3},
+            {"refused line ends the search", "rnbqkbn/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w\n" + StartFen + "\n", 0, 0},
+            {"empty file", "", 0, 0},
+            {"only comments", "# one\n[two]\n", 0, 0},
+            {"carriage returns", "# x\r\n4k3/8/8/8/8/8/8/4K3 w - - 9\r\n", 1, 9},
+            {"a long line is read whole", longLine + "\n", 1, 7},
+            {"a long line is tried once", "8/8/8/8/8/8/8/8 w - - 0 1 " + std::string(300, '8') +
+                                              "\n4k3/8/8/8/8/8/8/4K3 w - - 2 1\n", 1, 2},
+        };
+        for (const Case& c : cases) {
+            boxes.shown.clear();
+            WriteWhole(Path("position.fen"), c.content);
+            LoadFile(Path("position.fen"));
+            ExpectLoadEnded();
+            if (c.result == 1) {
+                ExpectSetUpGame();
+                QVERIFY2(GameBoard.Pos.FiftyMoveCounter == c.clock, c.name);
+                QVERIFY2(boxes.shown.empty(), c.name);
+            } else {
+                ExpectStartGame();
+                QVERIFY2(boxes.shown.size() == 1 && boxes.shown[0].text == "Error loading position!", c.name);
+            }
+        }
+        QCOMPARE(boxes.dialogs.front().name, QString("OpenDialog2"));
+        QCOMPARE(boxes.dialogs.front().mode, QFileDialog::AcceptOpen);
+        QCOMPARE(boxes.dialogs.front().filters, (QStringList{"FEN Files (*.FEN *.fen)", "All Files (*)"}));
+    }
+
+    void cancelledOrUnreadableFileLeavesTheGame() {
+        LoadText(TwoKingsBlack);
+        const Position set = GameBoard.Pos;
+        w->btnLoadFENClick();
+        Tick();  // the dialog cancelled
+        ExpectLoadEnded();
+        LoadFile(Path("no such file"));
+        ExpectLoadEnded();
+        QVERIFY(SamePosition(GameBoard.Pos, set));
+        QCOMPARE(PositionSetUp, u8{1});
+        QVERIFY(boxes.shown.empty());
+        QCOMPARE(boxes.dialogs.size(), std::size_t{2});
+    }
+
+    void clipboard() {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        w->btnPasteClipboardClick();
+        QCOMPARE(PendingCommand.load(), 0);
+        QCOMPARE(boxes.shown.size(), std::size_t{1});
+        QCOMPARE(boxes.shown[0].text, QString("Clipboard Empty!"));
+        QCOMPARE(boxes.shown[0].caption, QString("Error"));
+
+        // Taken whole, line breaks included, as one text.
+        clipboard->setText("4k3/8/8/8/\r\n8/8/8/4K3 b - - 3 1\r\n");
+        LastMoveHighlight = true;
+        w->btnPasteClipboard->trigger();
+        QCOMPARE(PendingCommand.load(), CMD_LOAD_POSITION);
+        QVERIFY(StopSearch.load());
+        QVERIFY(!LastMoveHighlight.load());
+        QCOMPARE(PendingPositionText, std::string("4k3/8/8/8/\r\n8/8/8/4K3 b - - 3 1\r\n"));
+        Tick();
+        ExpectLoadEnded();
+        ExpectSetUpGame();
+        QCOMPARE(GameBoard.Pos.SideToMove, u8{BLACK});
+        QCOMPARE(GameBoard.Pos.FiftyMoveCounter, 3);
+    }
+
+    void saveNames() {
+        const struct {
+            const char* chosen;
+            const char* written;
+        } cases[] = {{"pos", "pos.fen"}, {"pos.FEN", "pos.FEN.fen"}, {"a.fen.txt", "a.fen.txt"}};
+        for (const auto& c : cases) {
+            boxes.files.push_back(Path(c.chosen));
+            w->SavePosition1Click();
+            QCOMPARE(ReadWhole(Path(c.written)), StartFen);
+        }
+        // An existing file is replaced; a cancel writes nothing.
+        WriteWhole(Path("old.fen"), std::string(500, 'z'));
+        boxes.files.push_back(Path("old.fen"));
+        w->SavePosition1Click();
+        QCOMPARE(ReadWhole(Path("old.fen")), StartFen);
+        const QStringList before = QDir(dir.path()).entryList(QDir::Files);
+        w->SavePosition1Click();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), before);
+        // A file that cannot be made is not reported.
+        boxes.files.push_back(Path("no/such/folder/pos"));
+        w->SavePosition1Click();
+        QVERIFY(boxes.shown.empty());
+        QCOMPARE(boxes.dialogs.front().name, QString("SaveDialog1"));
+        QCOMPARE(boxes.dialogs.front().mode, QFileDialog::AcceptSave);
+        QVERIFY(boxes.dialogs.front().noOverwritePrompt);
+        QCOMPARE(boxes.dialogs.front().filters, (QStringList{"FEN files (*.FEN *.fen)", "All Files (*)"}));
+    }
+
+    void moveNumbers() {
+        QVERIFY(PlayMoves(*w, {"e2e4", "c7c5", "g1f3"}));
+        QCOMPARE(SavedPosition(), std::string("rnbqkbnr/pp1ppppp/8/2p5/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 2"));
+
+        // A game begun with black to move: its first move is move 1 in the
+        // list and in the written text.
+        LoadText(TwoKingsBlack);
+        QVERIFY(PlayMoves(*w, {"e8d8"}));
+        QCOMPARE(w->Cell(0, 0), QString("1."));
+        QCOMPARE(w->Cell(1, 0), QString("Kd8"));
+        QCOMPARE(SavedPosition(), std::string("3k4/8/8/8/8/8/8/4K3 w -- - 13 1"));
+        QVERIFY(PlayMoves(*w, {"e1e2"}));
+        QCOMPARE(w->Cell(0, 1), QString("2.   Ke2"));
+
+        // What is written reads back as the same position.
+        const Position shown = GameBoard.Pos;
+        LoadText(SavedPosition());
+        QVERIFY(std::memcmp(GameBoard.Pos.Pieces, shown.Pieces, sizeof shown.Pieces) == 0);
+        QCOMPARE(GameBoard.Pos.Key, shown.Key);
+        QCOMPARE(GameBoard.Pos.FiftyMoveCounter, shown.FiftyMoveCounter);
+    }
+
+    // The real program: a "setboard" longer than 79 characters, then a
+    // search whose move must be legal in that position; a failed one is
+    // answered the protocol's way.
+    void setboardOverThePipe() {
+        const std::string fen = "r1b1k1nr/p1p1q1pp/1pn1p1b1/3p1p2/2P1P1P1/1PNP1N1P/P1Q1BP2/R1B1K2R w KQkq - 10 112";
+        QVERIFY(fen.size() > 79);
+        Program program;
+        QVERIFY(program.Start());
+        program.Send("xboard");
+        program.Send("protover 2");
+        const auto opening = program.Sync();
+        QVERIFY(opening);
+        QCOMPARE(opening->back(), std::string("feature done=1"));
+
+        program.Send("new");
+        program.Send("force");
+        program.Send("setboard 8/8/8/8/8/8/8/8 w - - 0 1");
+        auto lines = program.Sync();
+        QVERIFY(lines);
+        QCOMPARE(*lines, std::vector<std::string>{"tellusererror Illegal position"});
+
+        program.Send("setboard " + fen);
+        program.Send("st 1");
+        lines = program.Sync();
+        QVERIFY(lines);
+        QVERIFY(lines->empty());
+        program.Send("go");
+        std::string move;
+        while (const auto line = program.NextLine(30000)) {
+            if (line->starts_with("move ")) {
+                move = line->substr(5);
+                break;
+            }
+        }
+        ResetEngineState();
+        SetupStartPosition(&GameBoard);
+        QCOMPARE(ReadFen(&GameBoard.Pos, fen), FEN_SET_UP);
+        bool legal = false;
+        for (const Move m : LegalMoves()) legal = legal || CoordinateText(m) == move;
+        QVERIFY2(legal, ("not a legal move: '" + move + "'").c_str());
+        program.Send("quit");
+    }
+};
+
+QTEST_MAIN(FenPositionTest)
+#include "test_fen.moc"
