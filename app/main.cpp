@@ -87,6 +87,6 @@ int main(int argc, char* argv[]) {
         delete frmSplash;
         frmWinRovik = nullptr;
         ShowException(e);
-        return 0;
+        return 1;
     }
 }

@@ -9,26 +9,11 @@
 #include "bitboard.h"
 #include "fen.h"
 #include "globals.h"
-#include "makemove.h"
-#include "movegen.h"
+#include "test_position.h"
 
 namespace {
 
 EngineBoard Boards[64];
-
-u64 Perft(int ply, int depth) {
-    EngineBoard& board = Boards[ply];
-    EngineBoard& child = Boards[ply + 1];
-    if (GenerateMoves(&board) < 0) return 0;
-    u64 leaves = 0;
-    for (int i = 0; i <= board.List.Last; ++i) {
-        child.Pos = board.Pos;
-        if (MakeMove(&child, board.List.Moves[i], &child.Pos) < 0) continue;
-        if (InCheck(&child, &child.Pos, 0)) continue;
-        leaves += depth == 1 ? 1 : Perft(ply + 1, depth - 1);
-    }
-    return leaves;
-}
 
 }  // namespace
 
@@ -49,7 +34,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const auto start = std::chrono::steady_clock::now();
-    const u64 leaves = Perft(0, depth);
+    const u64 leaves = Perft(Boards, depth);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("leaves %llu\nseconds %.3f\nleaves per second %.0f\n", static_cast<unsigned long long>(leaves),
                 seconds, seconds > 0 ? leaves / seconds : 0.0);

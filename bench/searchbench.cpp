@@ -46,35 +46,6 @@ const BenchPosition Positions[] = {
     {"minor pieces", "8/5k2/4n3/3p4/3P1B2/4K3/8/8 b - - 0"},
 };
 
-// Iterative deepening over the root search with a 50-centipawn aspiration
-// window, as the move driver runs it, without a clock.
-void SearchToDepth(int depth) {
-    int alpha = -MATE_SCORE, beta = MATE_SCORE;
-    IterationDepth = 0;
-    while (IterationDepth < depth) {
-        IterationDepth += 1;
-        const int code = SearchRoot(IterationDepth * ONE_PLY, alpha, beta, IterationDepth == 1, true);
-        if (code == ROOT_SINGLE_MOVE || code == ROOT_CHECKMATED || code == ROOT_STALEMATE) break;
-        int best = -MATE_SCORE;
-        for (int i = 0; i <= GameBoard.List.Last; ++i)
-            if (GameBoard.List.Score[i] > best) best = GameBoard.List.Score[i];
-        if (best > alpha && best < beta) {
-            alpha = best - 50 <= -MATE_SCORE ? -MATE_SCORE : best - 50;
-            beta = best + 50 >= MATE_SCORE ? MATE_SCORE : best + 50;
-        } else {
-            IterationDepth -= 1;
-            if (beta - alpha > 100) {
-                alpha = -MATE_SCORE;
-                beta = MATE_SCORE;
-            } else if (best <= alpha) {
-                alpha = alpha - 200 <= -MATE_SCORE ? -MATE_SCORE : alpha - 200;
-            } else {
-                beta = beta + 200 >= MATE_SCORE ? MATE_SCORE : beta + 200;
-            }
-        }
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,7 +70,7 @@ int main(int argc, char** argv) {
         PrevBestMove = 0;
         const auto start = std::chrono::steady_clock::now();
         SearchStartTick = Host().TickMs();
-        SearchToDepth(depth);
+        DeepenRootSearch(depth);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         totalNodes += NodeCount;
         totalSeconds += seconds;

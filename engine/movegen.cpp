@@ -187,6 +187,66 @@ constexpr int Ahead(int sq) {
     return C == WHITE ? sq + 8 : sq - 8;
 }
 
+template <int Piece>
+inline Bitboard PieceReach(int from, Bitboard occupied) {
+    if constexpr (Piece == KNIGHT) return KnightAttacks[from];
+    else if constexpr (Piece == BISHOP) return BishopReach(from, occupied);
+    else if constexpr (Piece == ROOK) return RookReach(from, occupied);
+    else return RookReach(from, occupied) | BishopReach(from, occupied);
+}
+
+// The moves of every piece of one kind to the targets, squares ascending;
+// false once a king capture has turned up.
+template <int Piece>
+inline bool AddPieceMoves(Emitter& e, Bitboard pieces, Bitboard occupied, Bitboard targets) {
+    while (pieces) {
+        const int from = PopBit(pieces);
+        e.AddTargets(from, Piece, PieceReach<Piece>(from, occupied) & targets);
+    }
+    return !e.kingCapturable;
+}
+
+// The same for the pieces that are not pinned to their king.
+template <int Piece, int C>
+inline bool AddUnpinnedMoves(Emitter& e, EngineBoard* r, Bitboard pieces, Bitboard occupied, Bitboard targets) {
+    while (pieces) {
+        const int from = PopBit(pieces);
+        if (FindPinner(r, &r->Pos, from, C)) continue;
+        e.AddTargets(from, Piece, PieceReach<Piece>(from, occupied) & targets);
+    }
+    return !e.kingCapturable;
+}
+
+// Knights, bishops and rooks, in that order, up to a king capture.
+inline bool AddMinorAndRookMoves(Emitter& e, const Bitboard* own, Bitboard occupied, Bitboard targets) {
+    return AddPieceMoves<KNIGHT>(e, own[KNIGHT], occupied, targets) &&
+           AddPieceMoves<BISHOP>(e, own[BISHOP], occupied, targets) &&
+           AddPieceMoves<ROOK>(e, own[ROOK], occupied, targets);
+}
+
+// One pawn's moves: pushes that land on block, captures onto captures (the
+// en-passant square among them where it may be taken), promotions queen first.
+template <int C>
+inline void AddPawnMoves(Emitter& e, int from, Bitboard empty, Bitboard block, Bitboard captures) {
+    const Bitboard fromBit = Bit(from);
+    if (fromBit & SeventhRank[C]) {
+        const Bitboard push = PawnPushes[from][C][0];
+        if (push & empty & block) e.AddPromotions(from, std::countr_zero(push));
+        // The en-passant square is empty, so this leaves it out.
+        for (Bitboard caps = PawnPushes[from][C][1] & captures & e.enemy; caps;) e.AddPromotions(from, PopBit(caps));
+    } else {
+        const int ahead = Ahead<C>(from);
+        if (empty & Bit(ahead)) {
+            if (block & Bit(ahead)) e.Add(from, ahead, PAWN, 0);
+            if (fromBit & SeventhRank[C ^ 1]) {
+                const int twoAhead = Ahead<C>(ahead);
+                if (empty & block & Bit(twoAhead)) e.Add(from, twoAhead, PAWN, 0);
+            }
+        }
+        e.AddTargets(from, PAWN, PawnPushes[from][C][1] & captures);
+    }
+}
+
 template <int C>
 int GenerateMovesFor(EngineBoard* r) {
     Emitter e = StartGeneration(r);
@@ -197,50 +257,12 @@ int GenerateMovesFor(EngineBoard* r) {
     const Bitboard empty = g.Empty;
     const Bitboard targets = g.Targets;
 
-    for (Bitboard b = own[QUEEN]; b;) {
-        const int from = PopBit(b);
-        e.AddTargets(from, QUEEN, (RookReach(from, occupied) | BishopReach(from, occupied)) & targets);
-    }
-    if (e.kingCapturable) return Finish(r, e);
-
-    for (Bitboard b = own[KNIGHT]; b;) {
-        const int from = PopBit(b);
-        e.AddTargets(from, KNIGHT, KnightAttacks[from] & targets);
-    }
-    if (e.kingCapturable) return Finish(r, e);
-
-    for (Bitboard b = own[BISHOP]; b;) {
-        const int from = PopBit(b);
-        e.AddTargets(from, BISHOP, BishopReach(from, occupied) & targets);
-    }
-    if (e.kingCapturable) return Finish(r, e);
-
-    for (Bitboard b = own[ROOK]; b;) {
-        const int from = PopBit(b);
-        e.AddTargets(from, ROOK, RookReach(from, occupied) & targets);
-    }
-    if (e.kingCapturable) return Finish(r, e);
+    if (!AddPieceMoves<QUEEN>(e, own[QUEEN], occupied, targets) || !AddMinorAndRookMoves(e, own, occupied, targets))
+        return Finish(r, e);
 
     const Bitboard pawnCaptureTargets = e.enemy | e.epTarget;
-    for (Bitboard b = own[PAWN] & MOVABLE_PAWNS[C]; b;) {
-        const int from = PopBit(b);
-        const Bitboard fromBit = Bit(from);
-        if (fromBit & SeventhRank[C]) {
-            const Bitboard push = PawnPushes[from][C][0];
-            if (push & empty) e.AddPromotions(from, std::countr_zero(push));
-            for (Bitboard caps = PawnPushes[from][C][1] & e.enemy; caps;) e.AddPromotions(from, PopBit(caps));
-        } else {
-            const int ahead = Ahead<C>(from);
-            if (empty & Bit(ahead)) {
-                e.Add(from, ahead, PAWN, 0);
-                if (fromBit & SeventhRank[C ^ 1]) {
-                    const int twoAhead = Ahead<C>(ahead);
-                    if (empty & Bit(twoAhead)) e.Add(from, twoAhead, PAWN, 0);
-                }
-            }
-            e.AddTargets(from, PAWN, PawnPushes[from][C][1] & pawnCaptureTargets);
-        }
-    }
+    for (Bitboard b = own[PAWN] & MOVABLE_PAWNS[C]; b;)
+        AddPawnMoves<C>(e, PopBit(b), empty, ALL_SQUARES, pawnCaptureTargets);
     if (e.kingCapturable) return Finish(r, e);
 
     const int king = KingSquareOf(p, C);
@@ -291,11 +313,7 @@ int GenerateCapturesFor(EngineBoard* r) {
     e.enemy = g.Enemy;
     const Bitboard targets = g.CaptureTargets;
 
-    for (Bitboard b = own[QUEEN]; b;) {
-        const int from = PopBit(b);
-        e.AddTargets(from, QUEEN, (RookReach(from, occupied) | BishopReach(from, occupied)) & targets);
-    }
-    if (e.kingCapturable) return Finish(r, e);
+    if (!AddPieceMoves<QUEEN>(e, own[QUEEN], occupied, targets)) return Finish(r, e);
 
     const Bitboard pawnCaptureTargets = targets | e.epTarget;
     for (Bitboard b = own[PAWN] & MOVABLE_PAWNS[C]; b;) {
@@ -308,25 +326,7 @@ int GenerateCapturesFor(EngineBoard* r) {
             e.AddTargets(from, PAWN, PawnPushes[from][C][1] & pawnCaptureTargets);
         }
     }
-    if (e.kingCapturable) return Finish(r, e);
-
-    for (Bitboard b = own[KNIGHT]; b;) {
-        const int from = PopBit(b);
-        e.AddTargets(from, KNIGHT, KnightAttacks[from] & targets);
-    }
-    if (e.kingCapturable) return Finish(r, e);
-
-    for (Bitboard b = own[BISHOP]; b;) {
-        const int from = PopBit(b);
-        e.AddTargets(from, BISHOP, BishopReach(from, occupied) & targets);
-    }
-    if (e.kingCapturable) return Finish(r, e);
-
-    for (Bitboard b = own[ROOK]; b;) {
-        const int from = PopBit(b);
-        e.AddTargets(from, ROOK, RookReach(from, occupied) & targets);
-    }
-    if (e.kingCapturable) return Finish(r, e);
+    if (e.kingCapturable || !AddMinorAndRookMoves(e, own, occupied, targets)) return Finish(r, e);
 
     const int king = KingSquareOf(p, C);
     if (king >= 0) e.AddTargets(king, KING, KingAttacks[king] & targets);
@@ -356,57 +356,19 @@ int GenerateEvasionsFor(EngineBoard* r) {
     if (!(checkers & (checkers - 1))) {
         const Bitboard block = Between[king][s] | checkers;
 
+        Bitboard pawnCaptures = e.enemy & block;
+        if (e.epTarget && pawnChecks) pawnCaptures |= e.epTarget;
         for (Bitboard b = own[PAWN] & MOVABLE_PAWNS[C]; b;) {
             const int from = PopBit(b);
-            if (FindPinner(r, p, from, C)) continue;
-            const Bitboard fromBit = Bit(from);
-            if (fromBit & SeventhRank[C]) {
-                const Bitboard push = PawnPushes[from][C][0];
-                if (push & empty & block) e.AddPromotions(from, std::countr_zero(push));
-                for (Bitboard caps = PawnPushes[from][C][1] & e.enemy & block; caps;)
-                    e.AddPromotions(from, PopBit(caps));
-            } else {
-                const int ahead = Ahead<C>(from);
-                if (empty & Bit(ahead)) {
-                    if (block & Bit(ahead)) e.Add(from, ahead, PAWN, 0);
-                    if (fromBit & SeventhRank[C ^ 1]) {
-                        const int twoAhead = Ahead<C>(ahead);
-                        if (empty & block & Bit(twoAhead)) e.Add(from, twoAhead, PAWN, 0);
-                    }
-                }
-                Bitboard caps = e.enemy & block;
-                if (e.epTarget && pawnChecks) caps |= e.epTarget;
-                e.AddTargets(from, PAWN, PawnPushes[from][C][1] & caps);
-            }
+            if (!FindPinner(r, p, from, C)) AddPawnMoves<C>(e, from, empty, block, pawnCaptures);
         }
 
-        for (Bitboard b = own[KNIGHT]; b;) {
-            const int from = PopBit(b);
-            if (FindPinner(r, p, from, C)) continue;
-            e.AddTargets(from, KNIGHT, KnightAttacks[from] & targets & block);
-        }
-        if (e.kingCapturable) return Finish(r, e);
-
-        for (Bitboard b = own[BISHOP]; b;) {
-            const int from = PopBit(b);
-            if (FindPinner(r, p, from, C)) continue;
-            e.AddTargets(from, BISHOP, BishopReach(from, occupied) & targets & block);
-        }
-        if (e.kingCapturable) return Finish(r, e);
-
-        for (Bitboard b = own[ROOK]; b;) {
-            const int from = PopBit(b);
-            if (FindPinner(r, p, from, C)) continue;
-            e.AddTargets(from, ROOK, RookReach(from, occupied) & targets & block);
-        }
-        if (e.kingCapturable) return Finish(r, e);
-
-        for (Bitboard b = own[QUEEN]; b;) {
-            const int from = PopBit(b);
-            if (FindPinner(r, p, from, C)) continue;
-            e.AddTargets(from, QUEEN, (RookReach(from, occupied) | BishopReach(from, occupied)) & targets & block);
-        }
-        if (e.kingCapturable) return Finish(r, e);
+        const Bitboard answers = targets & block;
+        if (!AddUnpinnedMoves<KNIGHT, C>(e, r, own[KNIGHT], occupied, answers) ||
+            !AddUnpinnedMoves<BISHOP, C>(e, r, own[BISHOP], occupied, answers) ||
+            !AddUnpinnedMoves<ROOK, C>(e, r, own[ROOK], occupied, answers) ||
+            !AddUnpinnedMoves<QUEEN, C>(e, r, own[QUEEN], occupied, answers))
+            return Finish(r, e);
     }
 
     // King steps. The attack test still sees the king on its square, so a

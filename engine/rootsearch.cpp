@@ -33,9 +33,10 @@ int MateMoves(int score) { return (MATE_SCORE - std::abs(score)) / 2; }
 
 bool IsMateScore(int score) { return std::abs(score) >= 31000; }
 
-// Centiseconds since the current move's time began.
+// Centiseconds since the search for this move began. (The clocks restart
+// MoveStartTick at every update, so it cannot serve here.)
 i64 ThinkingCentiseconds() {
-    const i64 ms = Host().TickMs() - Host().MoveStartTick();
+    const i64 ms = Host().TickMs() - SearchStartTick;
     return ms > 0 ? ms / 10 : 0;
 }
 
@@ -43,6 +44,17 @@ void SendThinkingLine(int score, const std::string& moves) {
     Host().SendProtocolLine(std::to_string(IterationDepth) + " " + ProtocolScoreText(score) + " " +
                             std::to_string(ThinkingCentiseconds()) + " " + std::to_string(NodeCount) + " " +
                             moves);
+}
+
+// A new best move at the root: in protocol mode a thinking line (from
+// depth 4 on), else the best-move label. True when the labels are in use.
+bool ShowBestMove(EngineHost& host, bool protocol, int score, const std::string& line, const std::string& san) {
+    if (protocol) {
+        if (IterationDepth > 3) SendThinkingLine(score, line);
+        return false;
+    }
+    host.SetThinkLabel(ThinkLabel::BestMove, san);
+    return true;
 }
 
 // Selection sort of the list by a 64-bit key per entry, best first; the
@@ -204,12 +216,8 @@ int SearchRoot(int depth, int alpha, int beta, bool generate, bool display) {
                 bestMove = m;
                 if (display) {
                     const std::string san = MoveToSan(m, &list);
-                    if (protocol) {
-                        if (IterationDepth > 3) SendThinkingLine(score, san);
-                    } else {
-                        host.SetThinkLabel(ThinkLabel::BestMove, san);
+                    if (ShowBestMove(host, protocol, score, san, san))
                         host.SetThinkLabel(ThinkLabel::Score, ScoreLabelText(score));
-                    }
                 }
                 if (bestMove != PrevBestMove) BestMoveStability = 0;
             }
@@ -220,16 +228,17 @@ int SearchRoot(int depth, int alpha, int beta, bool generate, bool display) {
         const i64 noted = NodeCount;
         const int childDepth = depth + extension - ONE_PLY;
         const bool full = depth + extension >= ONE_PLY;
+        // The reply's score, searched in the window (alpha, beta) seen from this side.
+        const auto searchReply = [&](int a, int b) {
+            return full ? -Search(&GameBoard, &GameBoard.Pos, childDepth, 2, -b, -a)
+                        : -Quiesce(&GameBoard, &GameBoard.Pos, childDepth, 2, -b, -a);
+        };
         int score;
         if (i == 0) {
-            score = full ? -Search(&GameBoard, &GameBoard.Pos, childDepth, 2, -RootBeta, -RootAlpha)
-                         : -Quiesce(&GameBoard, &GameBoard.Pos, childDepth, 2, -RootBeta, -RootAlpha);
+            score = searchReply(RootAlpha, RootBeta);
         } else {
-            score = full ? -Search(&GameBoard, &GameBoard.Pos, childDepth, 2, -RootAlpha - 1, -RootAlpha)
-                         : -Quiesce(&GameBoard, &GameBoard.Pos, childDepth, 2, -RootAlpha - 1, -RootAlpha);
-            if (score > RootAlpha && score < RootBeta)
-                score = full ? -Search(&GameBoard, &GameBoard.Pos, childDepth, 2, -RootBeta, -RootAlpha)
-                             : -Quiesce(&GameBoard, &GameBoard.Pos, childDepth, 2, -RootBeta, -RootAlpha);
+            score = searchReply(RootAlpha, RootAlpha + 1);
+            if (score > RootAlpha && score < RootBeta) score = searchReply(RootAlpha, RootBeta);
         }
 
         GameBoard.Pos = saved;
@@ -248,24 +257,15 @@ int SearchRoot(int depth, int alpha, int beta, bool generate, bool display) {
                 SortMoves(&list);
                 if (display) {
                     const std::string san = MoveToSan(m, &list);
-                    if (protocol) {
-                        if (IterationDepth > 3) SendThinkingLine(score, san);
-                    } else {
-                        host.SetThinkLabel(ThinkLabel::BestMove, san);
+                    if (ShowBestMove(host, protocol, score, san, san))
                         host.SetThinkLabel(ThinkLabel::PV, "PV: " + san + "!");
-                    }
                 }
                 return ROOT_FAIL_HIGH;
             }
             const std::string pv = PrincipalVariationText(saved, m);
-            if (display) {
-                if (protocol) {
-                    if (IterationDepth > 3) SendThinkingLine(score, pv);
-                } else {
-                    host.SetThinkLabel(ThinkLabel::BestMove, MoveToSan(m, &list));
-                    host.SetThinkLabel(ThinkLabel::PV, "PV: " + pv);
-                    if (bestScore != alpha) host.SetThinkLabel(ThinkLabel::Score, ScoreLabelText(bestScore));
-                }
+            if (display && ShowBestMove(host, protocol, score, pv, MoveToSan(m, &list))) {
+                host.SetThinkLabel(ThinkLabel::PV, "PV: " + pv);
+                if (bestScore != alpha) host.SetThinkLabel(ThinkLabel::Score, ScoreLabelText(bestScore));
             }
         }
         searched = true;

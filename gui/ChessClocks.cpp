@@ -121,22 +121,17 @@ void TfrmWinRovik::ShowClocks(double blackLeftMs, double whiteLeftMs) {
     lblWhiteTime->setText(FormatClockTime(whiteLeftMs, true));
     lblBlackTime->setText(FormatClockTime(blackLeftMs, true));
     if (TimeControlType == 1 || ProtocolMode) return;
-    if (whiteLeftMs <= 0 && !WhiteFlagged) {
+    // A side's flag falls once; the clock waits while the box is up.
+    const auto flagFalls = [this](bool& flagged, const QString& text) {
         SetTimerEnabled(tmrClock, false);
-        WhiteFlagged = true;
+        flagged = true;
         AutoPlay = false;
         Autoplay->setChecked(false);
-        ShowMessageBox(this, "White Lost on Time!", "Result");
+        ShowMessageBox(this, text, "Result");
         SetTimerEnabled(tmrClock, true);
-    }
-    if (blackLeftMs <= 0 && !BlackFlagged) {
-        SetTimerEnabled(tmrClock, false);
-        BlackFlagged = true;
-        AutoPlay = false;
-        Autoplay->setChecked(false);
-        ShowMessageBox(this, "Black Lost on Time!", "Result");
-        SetTimerEnabled(tmrClock, true);
-    }
+    };
+    if (whiteLeftMs <= 0 && !WhiteFlagged) flagFalls(WhiteFlagged, "White Lost on Time!");
+    if (blackLeftMs <= 0 && !BlackFlagged) flagFalls(BlackFlagged, "Black Lost on Time!");
 }
 
 QString TfrmWinRovik::FormatClockTime(double ms, bool longForm) {

@@ -125,10 +125,13 @@ TfrmWinRovik::TfrmWinRovik(QWidget* parent)
     AppDir = StartupDirectory();
     PieceSetDir = AppDir + "/images/wood/";
     {
-        // Without its pictures the window cannot start.
+        // Without its pictures the window cannot start; protocol mode shows
+        // no board and does without them.
         std::string failed;
-        if (!LoadPieceSet(PieceSetDir, &failed)) throw std::runtime_error(PieceSetErrorText(failed));
-        LayoutBoard();
+        if (LoadPieceSet(PieceSetDir, &failed))
+            LayoutBoard();
+        else if (!ProtocolMode)
+            throw std::runtime_error(PieceSetErrorText(failed));
     }
     Panel1->installEventFilter(pntBoard);  // from now on the board follows its panel's size
     OpenMoveSound();

@@ -30,10 +30,20 @@ BoxAnswer WidgetMessageBoxes::Show(QWidget* parent, const QString& text, const Q
         case QMessageBox::Ok:
             return BoxAnswer::Ok;
         default:
-            return buttons == BoxButtons::YesNo ? BoxAnswer::No
-                   : buttons == BoxButtons::Ok  ? BoxAnswer::Ok
-                                                : BoxAnswer::Cancel;
+            return ClosedBoxAnswer(buttons);
     }
+}
+
+BoxAnswer ClosedBoxAnswer(BoxButtons buttons) {
+    switch (buttons) {
+        case BoxButtons::YesNo:
+            return BoxAnswer::No;
+        case BoxButtons::YesNoCancel:
+            return BoxAnswer::Cancel;
+        case BoxButtons::Ok:
+            break;
+    }
+    return BoxAnswer::Ok;
 }
 
 bool MessageBoxes::RunFileDialog(QFileDialog*, QString*) { return false; }

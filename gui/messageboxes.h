@@ -30,6 +30,10 @@ public:
     bool RunFileDialog(QFileDialog* dialog, QString* fileName) override;
 };
 
+// The answer of a box closed without a choice: Cancel, or No when there is
+// no Cancel, or Ok.
+BoxAnswer ClosedBoxAnswer(BoxButtons buttons);
+
 // The boxes in use; real boxes until others are set. nullptr restores them.
 void SetMessageBoxes(MessageBoxes* boxes);
 MessageBoxes& Boxes();

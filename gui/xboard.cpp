@@ -177,15 +177,7 @@ namespace {
 class SilentBoxes : public MessageBoxes {
 public:
     BoxAnswer Show(QWidget*, const QString&, const QString&, BoxButtons buttons) override {
-        switch (buttons) {
-            case BoxButtons::Ok:
-                return BoxAnswer::Ok;
-            case BoxButtons::YesNo:
-                return BoxAnswer::No;
-            case BoxButtons::YesNoCancel:
-                return BoxAnswer::Cancel;
-        }
-        return BoxAnswer::Ok;
+        return ClosedBoxAnswer(buttons);
     }
 };
 

@@ -7,12 +7,6 @@
 
 namespace {
 
-Bitboard Squares(std::initializer_list<int> squares) {
-    Bitboard b = 0;
-    for (int s : squares) b |= Bitboard{1} << s;
-    return b;
-}
-
 // Quarter-by-quarter scan exactly as the two-halves board describes it.
 int ReferenceBitIndex(Bitboard b) {
     for (int q = 0; q < 4; ++q) {

@@ -62,6 +62,24 @@ void SortByKey(std::vector<BookRecord>& records) {
     std::stable_sort(records.begin(), records.end(), BookKeyLess);
 }
 
+// A record for each position, its one move first + the position's index
+// with the counts given, in key order.
+std::vector<BookRecord> SortedRecords(const std::vector<Position>& positions, u32 first, u32 won, u32 lost,
+                                      u32 drawn) {
+    std::vector<BookRecord> records;
+    for (size_t i = 0; i < positions.size(); ++i)
+        records.push_back(RecordOf(positions[i], MakeBookSlot(first + static_cast<u32>(i), won, lost, drawn)));
+    SortByKey(records);
+    return records;
+}
+
+// The position of the record, nullptr when none of them is.
+const Position* PositionOf(const std::vector<Position>& positions, const BookRecord& record) {
+    for (const Position& p : positions)
+        if (BookCodeEqual(RecordOf(p, 0), record)) return &p;
+    return nullptr;
+}
+
 u32 HighFlagsWord(const BookRecord& r) { return static_cast<u32>(r.Code[2] >> 32); }
 
 // Positions reached by random legal play from the start, all with different codes.
@@ -306,11 +324,8 @@ TEST_F(BookTest, MissingEmptyOrShortFilesFindNothing) {
 }
 
 TEST_F(BookTest, PartialTrailingRecordIsIgnoredAndKeptAsItIs) {
-    std::vector<Position> positions = RandomPositions(9, 5);
-    std::vector<BookRecord> records;
-    for (size_t i = 0; i < positions.size(); ++i)
-        records.push_back(RecordOf(positions[i], MakeBookSlot(static_cast<u32>(100 + i), 6, 0, 0)));
-    SortByKey(records);
+    const std::vector<Position> positions = RandomPositions(9, 5);
+    const std::vector<BookRecord> records = SortedRecords(positions, 100, 6, 0, 0);
     Bytes bytes = ToBytes(records);
     // A record of the last position cut short: its key would sort last.
     const Bytes tail = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -319,9 +334,7 @@ TEST_F(BookTest, PartialTrailingRecordIsIgnoredAndKeptAsItIs) {
 
     bookclass book(path_.c_str());
     const BookRecord& last = records.back();
-    const Position* lastPos = nullptr;
-    for (const Position& p : positions)
-        if (BookCodeEqual(RecordOf(p, 0), last)) lastPos = &p;
+    const Position* lastPos = PositionOf(positions, last);
     ASSERT_NE(lastPos, nullptr);
     EXPECT_EQ(book.FindMove(*lastPos), static_cast<int>(BookSlotMove(last.Slot[0])));
     ASSERT_EQ(book.Learn(lastPos, static_cast<short>(BookSlotMove(last.Slot[0])), 0.5f), 1);
@@ -388,20 +401,16 @@ TEST_F(BookTest, LearnRewritesOnlyTheCountsOfThePlayedMove) {
 }
 
 TEST_F(BookTest, LearnFindsRecordsAtBothEndsAndNothingElse) {
-    std::vector<Position> positions = RandomPositions(25, 13);
-    std::vector<BookRecord> records;
-    for (size_t i = 0; i < positions.size(); ++i)
-        records.push_back(RecordOf(positions[i], MakeBookSlot(static_cast<u32>(200 + i), 1, 1, 1)));
-    SortByKey(records);
+    const std::vector<Position> positions = RandomPositions(25, 13);
+    const std::vector<BookRecord> records = SortedRecords(positions, 200, 1, 1, 1);
     const Bytes before = ToBytes(records);
     WriteAll(path_, before);
-    auto positionOf = [&](const BookRecord& r) {
-        for (const Position& p : positions)
-            if (BookCodeEqual(RecordOf(p, 0), r)) return p;
-        return Position{};
-    };
-    const Position first = positionOf(records.front());
-    const Position last = positionOf(records.back());
+    const Position* firstPos = PositionOf(positions, records.front());
+    const Position* lastPos = PositionOf(positions, records.back());
+    ASSERT_NE(firstPos, nullptr);
+    ASSERT_NE(lastPos, nullptr);
+    const Position first = *firstPos;
+    const Position last = *lastPos;
 
     bookclass book(path_.c_str());
     // A move the position does not have, and a position the book does not have.

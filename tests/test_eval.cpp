@@ -18,12 +18,6 @@ constexpr int FULL = 1'000'000;
 constexpr const char* START = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 constexpr const char* KIWIPETE = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
 
-Bitboard Squares(std::initializer_list<int> squares) {
-    Bitboard b = 0;
-    for (int s : squares) b |= Bitboard{1} << s;
-    return b;
-}
-
 char SwapCase(char ch) {
     const unsigned char u = static_cast<unsigned char>(ch);
     if (std::islower(u)) return static_cast<char>(std::toupper(u));
@@ -454,27 +448,21 @@ TEST_F(EvalTest, EvaluationIsSymmetricUnderMirroring) {
                 const std::string mirrored = MirrorFen(fen);
                 ClearHashTables();
 
-                Load(fen, phase);
-                P()->HasCastled[WHITE] = static_cast<u8>(castled);
-                P()->QueenMoves[WHITE] = 2;
-                P()->MoveCount[WHITE] = 31;
-                P()->MoveCount[BLACK] = 24;
-                ComputerColour = WHITE;
-                RootHasCastled[WHITE] = 0;
-                RootHasCastled[BLACK] = 1;
-                LazyEvalMargin = 50;
-                const int a = Full(4);
-
-                Load(mirrored, phase);
-                P()->HasCastled[BLACK] = static_cast<u8>(castled);
-                P()->QueenMoves[BLACK] = 2;
-                P()->MoveCount[BLACK] = 31;
-                P()->MoveCount[WHITE] = 24;
-                ComputerColour = BLACK;
-                RootHasCastled[BLACK] = 0;
-                RootHasCastled[WHITE] = 1;
-                LazyEvalMargin = 50;
-                const int b = Full(4);
+                // The score of text, side c in the part white plays in fen.
+                const auto scoreFor = [&](const std::string& text, int c) {
+                    Load(text, phase);
+                    P()->HasCastled[c] = static_cast<u8>(castled);
+                    P()->QueenMoves[c] = 2;
+                    P()->MoveCount[c] = 31;
+                    P()->MoveCount[c ^ 1] = 24;
+                    ComputerColour = static_cast<u8>(c);
+                    RootHasCastled[c] = 0;
+                    RootHasCastled[c ^ 1] = 1;
+                    LazyEvalMargin = 50;
+                    return Full(4);
+                };
+                const int a = scoreFor(fen, WHITE);
+                const int b = scoreFor(mirrored, BLACK);
                 EXPECT_EQ(a, b) << fen << " phase " << phase << " castled " << castled;
             }
         }

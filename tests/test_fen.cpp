@@ -24,19 +24,6 @@ struct Fresh {
 
 int Read(Position* pos, const std::string& text) { return ReadFen(pos, text); }
 
-std::vector<Move> LegalMoves(const EngineBoard& b) {
-    EngineBoard work = b;
-    std::vector<Move> legal;
-    const int n = InCheck(&work, &work.Pos, 1) ? GenerateEvasions(&work) : GenerateMoves(&work);
-    if (n < 1) return legal;
-    for (int i = 0; i <= work.List.Last; ++i) {
-        EngineBoard child = work;
-        if (MakeMove(&child, work.List.Moves[i], &child.Pos) < 0) continue;
-        if (!InCheck(&child, &child.Pos, 0)) legal.push_back(work.List.Moves[i]);
-    }
-    return legal;
-}
-
 bool SameBoards(const Position& a, const Position& b) {
     return std::memcmp(a.Pieces, b.Pieces, sizeof a.Pieces) == 0;
 }
@@ -256,7 +243,7 @@ TEST_F(FenRefusals, RandomTextsStayOnTheBoard) {
         ASSERT_EQ((p.Pieces[WHITE][PAWN] | p.Pieces[BLACK][PAWN]) & 0xFF000000000000FFULL, 0u) << text;
         ASSERT_FALSE(InCheck(&f.board, &p, 0)) << text;
         ASSERT_LE(p.FiftyMoveCounter, 100) << text;
-        LegalMoves(f.board);
+        LegalMovesOf(f.board);
         const std::string fen = WriteFen(p, 0);
         Fresh back;
         ASSERT_EQ(Read(&back.pos(), fen), FEN_SET_UP) << text << " -> " << fen;
@@ -282,7 +269,7 @@ TEST_F(FenRoundTrip, PositionsOfRandomGames) {
             ExpectSameGamePosition(back.pos(), f.pos(), fen);
             EXPECT_EQ(WriteFen(back.pos(), ply), fen);
             ++positions;
-            const std::vector<Move> moves = LegalMoves(f.board);
+            const std::vector<Move> moves = LegalMovesOf(f.board);
             if (moves.empty()) break;
             const int r = MakeMove(&f.board, moves[rng() % moves.size()], &f.pos());
             if (r == MAKE_THREEFOLD || r == MAKE_FIFTY_MOVES) break;

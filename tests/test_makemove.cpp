@@ -69,13 +69,7 @@ void ExpectConsistent(const Position& p, const std::string& where) {
 }
 
 std::vector<Move> LegalOf(const EngineBoard& b) {
-    std::vector<Move> legal;
-    EngineBoard child;
-    for (int i = 0; i <= b.List.Last; ++i) {
-        child.Pos = b.Pos;
-        if (MakeMove(&child, b.List.Moves[i], &child.Pos) < 0) continue;
-        if (!InCheck(&child, &child.Pos, 0)) legal.push_back(b.List.Moves[i]);
-    }
+    std::vector<Move> legal = LegalListedMoves(b);
     std::sort(legal.begin(), legal.end());
     return legal;
 }

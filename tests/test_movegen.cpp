@@ -16,49 +16,10 @@ constexpr u64 PERFT_LEAF_LIMIT = 700000;
 constexpr u64 PERFT_LEAF_LIMIT = 5000000;
 #endif
 
-std::string MoveName(Move m) {
-    std::string s = SquareNames[MoveFrom(m)] + SquareNames[MoveTo(m)];
-    if (MovePromotion(m)) s += " nbrq"[MovePromotion(m) - 1];
-    return s;
-}
-
-Bitboard Squares(std::initializer_list<int> squares) {
-    Bitboard b = 0;
-    for (int s : squares) b |= Bitboard{1} << s;
-    return b;
-}
-
 std::vector<std::string> Names(const EngineBoard& b) {
     std::vector<std::string> names;
-    for (int i = 0; i <= b.List.Last; ++i) names.push_back(MoveName(b.List.Moves[i]));
+    for (int i = 0; i <= b.List.Last; ++i) names.push_back(CoordinateText(b.List.Moves[i]));
     return names;
-}
-
-// Moves of the list that pass the callers' test: made on a copy, the mover's
-// king not left attacked.
-std::vector<Move> Legal(EngineBoard& b) {
-    std::vector<Move> legal;
-    EngineBoard child;
-    for (int i = 0; i <= b.List.Last; ++i) {
-        child.Pos = b.Pos;
-        if (MakeMove(&child, b.List.Moves[i], &child.Pos) < 0) continue;
-        if (!InCheck(&child, &child.Pos, 0)) legal.push_back(b.List.Moves[i]);
-    }
-    return legal;
-}
-
-u64 CountLeaves(std::vector<EngineBoard>& boards, int ply, int depth) {
-    EngineBoard& board = boards[ply];
-    EngineBoard& child = boards[ply + 1];
-    if (GenerateMoves(&board) < 0) return 0;
-    u64 leaves = 0;
-    for (int i = 0; i <= board.List.Last; ++i) {
-        child.Pos = board.Pos;
-        if (MakeMove(&child, board.List.Moves[i], &child.Pos) < 0) continue;
-        if (InCheck(&child, &child.Pos, 0)) continue;
-        leaves += depth == 1 ? 1 : CountLeaves(boards, ply + 1, depth - 1);
-    }
-    return leaves;
 }
 
 bool Listed(const EngineBoard& b, Move m) {
@@ -90,7 +51,7 @@ TEST_F(PerftCounts, WellKnownCounts) {
     for (const auto& c : cases) {
         for (size_t d = 0; d < c.counts.size() && c.counts[d] <= PERFT_LEAF_LIMIT; ++d) {
             SetupTestPosition(&boards[0], c.fen);
-            EXPECT_EQ(CountLeaves(boards, 0, static_cast<int>(d + 1)), c.counts[d]) << c.fen << " depth " << d + 1;
+            EXPECT_EQ(Perft(boards.data(), static_cast<int>(d + 1)), c.counts[d]) << c.fen << " depth " << d + 1;
         }
     }
 }
@@ -119,10 +80,10 @@ TEST_F(Generation, PieceKindsComeInTheirOrder) {
     for (int p : pieces)
         if (seen.empty() || seen.back() != p) seen.push_back(p);
     EXPECT_EQ(seen, kinds);
-    EXPECT_EQ(MoveName(b.List.Moves[b.List.Last]), "e1c1");  // castling after the king's steps
+    EXPECT_EQ(CoordinateText(b.List.Moves[b.List.Last]), "e1c1");  // castling after the king's steps
     std::vector<std::string> pawn;
     for (int i = 0; i <= b.List.Last; ++i)
-        if (MovePiece(b.List.Moves[i]) == PAWN) pawn.push_back(MoveName(b.List.Moves[i]));
+        if (MovePiece(b.List.Moves[i]) == PAWN) pawn.push_back(CoordinateText(b.List.Moves[i]));
     EXPECT_EQ(pawn, (std::vector<std::string>{"b2b3", "b2b4", "b2c3"}));
     EXPECT_TRUE(Listed(b, MakeMoveCode(B2, C3, PAWN, PAWN)));
 }
@@ -133,7 +94,7 @@ TEST_F(Generation, PromotionsAreAdjacentQueenFirst) {
     ASSERT_GT(GenerateMoves(&b), 0);
     std::vector<std::string> pawn;
     for (int i = 0; i <= b.List.Last; ++i)
-        if (MovePiece(b.List.Moves[i]) == PAWN) pawn.push_back(MoveName(b.List.Moves[i]));
+        if (MovePiece(b.List.Moves[i]) == PAWN) pawn.push_back(CoordinateText(b.List.Moves[i]));
     EXPECT_EQ(pawn, (std::vector<std::string>{"e7e8q", "e7e8r", "e7e8b", "e7e8n", "e7d8q", "e7d8r", "e7d8b",
                                               "e7d8n"}));
     EXPECT_TRUE(Listed(b, MakeMoveCode(E7, D8, PAWN, ROOK, QUEEN)));
@@ -174,7 +135,7 @@ TEST_F(Generation, CaptureMarginLadder) {
         for (int i = 0; i <= b.List.Last; ++i) {
             const Move m = b.List.Moves[i];
             EXPECT_TRUE(expected & SetMask[MoveTo(m)] || (MoveTo(m) == D6 && MovePiece(m) == PAWN))
-                << MoveName(m);
+                << CoordinateText(m);
             ep |= m == MakeMoveCode(E5, D6, PAWN, PAWN);
             if (m != MakeMoveCode(E5, D6, PAWN, PAWN)) taken |= SetMask[MoveTo(m)];
         }
@@ -266,8 +227,8 @@ TEST_F(Generation, Castling) {
     GenerateMoves(&b);
     EXPECT_TRUE(Listed(b, MakeMoveCode(E8, G8, KING)));
     EXPECT_TRUE(Listed(b, MakeMoveCode(E8, C8, KING)));
-    EXPECT_EQ(MoveName(b.List.Moves[b.List.Last - 1]), "e8g8");
-    EXPECT_EQ(MoveName(b.List.Moves[b.List.Last]), "e8c8");
+    EXPECT_EQ(CoordinateText(b.List.Moves[b.List.Last - 1]), "e8g8");
+    EXPECT_EQ(CoordinateText(b.List.Moves[b.List.Last]), "e8c8");
 }
 
 TEST_F(Generation, KingCaptureAndEmptyResults) {
@@ -291,7 +252,7 @@ TEST_F(Generation, KingCaptureAndEmptyResults) {
     // Stalemated king: its steps are listed and all fail the legality test.
     SetupTestPosition(&b, "k7/2Q5/8/8/8/8/8/7K b - -");
     EXPECT_EQ(GenerateMoves(&b), 3);
-    EXPECT_TRUE(Legal(b).empty());
+    EXPECT_TRUE(LegalListedMoves(b).empty());
     // No pseudo-legal move at all.
     SetupTestPosition(&b, "8/8/8/8/8/p7/P7/K1k5 w - -");
     b.Pos.Pieces[WHITE][KING] = 0;  // a blocked pawn and no king to move
@@ -364,7 +325,8 @@ TEST_F(Evasions, DoubleCheckGivesKingMovesOnly) {
     SetupTestPosition(&b, "4r2k/8/8/8/8/3n4/8/R3K2N w - -");
     ASSERT_TRUE(InCheck(&b, &b.Pos, 1));
     ASSERT_GT(GenerateEvasions(&b), 0);
-    for (int i = 0; i <= b.List.Last; ++i) EXPECT_EQ(MovePiece(b.List.Moves[i]), KING) << MoveName(b.List.Moves[i]);
+    for (int i = 0; i <= b.List.Last; ++i)
+        EXPECT_EQ(MovePiece(b.List.Moves[i]), KING) << CoordinateText(b.List.Moves[i]);
 }
 
 TEST_F(Evasions, KingStepsAlongTheCheckingLine) {
@@ -381,22 +343,22 @@ TEST_F(Evasions, KingStepsAlongTheCheckingLine) {
 
 TEST_F(Evasions, PinsAndAttackers) {
     EngineBoard b;
-    SetupTestPosition(&b, "4r2k/8/8/8/8/8/4N3/4K3 w - -");
-    GenerateMoves(&b);
-    EXPECT_EQ(FindPinner(&b, &b.Pos, E2, WHITE), 1u);
-    SetupTestPosition(&b, "4r2k/8/8/4p3/8/8/4N3/4K3 w - -");
-    GenerateMoves(&b);
-    EXPECT_EQ(FindPinner(&b, &b.Pos, E2, WHITE), 0u);
-    SetupTestPosition(&b, "7k/8/8/b7/8/8/3N4/4K3 w - -");
-    GenerateMoves(&b);
-    EXPECT_EQ(FindPinner(&b, &b.Pos, D2, WHITE), 1u);
-    // A rook on the diagonal pins nothing; a second slider behind the first.
-    SetupTestPosition(&b, "7k/8/8/r7/8/8/3N4/4K3 w - -");
-    GenerateMoves(&b);
-    EXPECT_EQ(FindPinner(&b, &b.Pos, D2, WHITE), 0u);
-    SetupTestPosition(&b, "4q2k/4r3/8/8/8/8/4N3/4K3 w - -");
-    GenerateMoves(&b);
-    EXPECT_EQ(FindPinner(&b, &b.Pos, E2, WHITE), 1u);
+    const struct {
+        const char* fen;
+        int square;
+        Bitboard pinned;
+    } pins[] = {
+        {"4r2k/8/8/8/8/8/4N3/4K3 w - -", E2, 1},
+        {"4r2k/8/8/4p3/8/8/4N3/4K3 w - -", E2, 0},
+        {"7k/8/8/b7/8/8/3N4/4K3 w - -", D2, 1},
+        {"7k/8/8/r7/8/8/3N4/4K3 w - -", D2, 0},    // a rook on the diagonal pins nothing
+        {"4q2k/4r3/8/8/8/8/4N3/4K3 w - -", E2, 1},  // a second slider behind the first
+    };
+    for (const auto& c : pins) {
+        SetupTestPosition(&b, c.fen);
+        GenerateMoves(&b);
+        EXPECT_EQ(FindPinner(&b, &b.Pos, c.square, WHITE), c.pinned) << c.fen;
+    }
 
     // The pinned knight never moves in an evasion, not even to block.
     SetupTestPosition(&b, "4r2k/8/8/8/1b6/8/4N3/4K3 w - -");

@@ -1,7 +1,9 @@
-// Position set-up for tests and benchmarks.
+// Position set-up and move helpers for tests and benchmarks.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "types.h"
 
@@ -12,3 +14,27 @@ void SetupTestPosition(EngineBoard* board, const std::string& fen);
 
 // Square index from its name ("e4"), -1 when not a square.
 int SquareFromName(const std::string& name);
+
+// The board of the squares.
+Bitboard Squares(std::initializer_list<int> squares);
+
+// "e2e4", with the promotion piece's letter after a promoting move ("g7h8q").
+std::string CoordinateText(Move move);
+
+// The moves of the board's list that pass the search's own test: made on a
+// copy, the mover's king is not left attacked. In list order.
+std::vector<Move> LegalListedMoves(const EngineBoard& board);
+
+// The legal moves of the board's position, generated as the search does
+// (evasions when in check) on a copy of the board. In generated order.
+std::vector<Move> LegalMovesOf(const EngineBoard& board);
+
+// The leaves of the legal move tree below boards[0], depth >= 1 plies deep;
+// boards holds depth + 1 records. Moves are tested as LegalListedMoves does.
+u64 Perft(EngineBoard* boards, int depth);
+
+// Iterative deepening of the game board with the root search and a
+// 50-centipawn aspiration window, as the move driver runs it, without a
+// clock, up to depth plies. The first iteration cannot be stopped. Returns
+// the root search's single-move, mate or stalemate code, else ROOT_SEARCHED.
+int DeepenRootSearch(int depth);

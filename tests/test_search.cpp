@@ -79,38 +79,6 @@ protected:
         LazyEvalMargin = 50;
         SetupTestPosition(&GameBoard, fen);
     }
-
-    // Iterative deepening over the root search with a 50-centipawn
-    // aspiration window, as the move driver runs it, up to depth plies.
-    int Deepen(int depth) {
-        int alpha = -MATE_SCORE, beta = MATE_SCORE, best = 0;
-        IterationDepth = 0;
-        while (IterationDepth < depth) {
-            IterationDepth += 1;
-            if (IterationDepth == 1) SearchUninterruptible = true;
-            const int code = SearchRoot(IterationDepth * ONE_PLY, alpha, beta, IterationDepth == 1, true);
-            SearchUninterruptible = false;
-            if (code == ROOT_SINGLE_MOVE || code == ROOT_CHECKMATED || code == ROOT_STALEMATE) return code;
-            best = -MATE_SCORE;
-            for (int i = 0; i <= GameBoard.List.Last; ++i) best = std::max(best, GameBoard.List.Score[i]);
-            if (best > alpha && best < beta) {
-                alpha = std::max(best - 50, -MATE_SCORE);
-                beta = std::min(best + 50, MATE_SCORE);
-            } else {
-                IterationDepth -= 1;
-                if (beta - alpha > 100) {
-                    alpha = -MATE_SCORE;
-                    beta = MATE_SCORE;
-                } else if (best <= alpha) {
-                    alpha = std::max(alpha - 200, -MATE_SCORE);
-                } else {
-                    beta = std::min(beta + 200, MATE_SCORE);
-                }
-            }
-            if (SearchStopped()) break;
-        }
-        return ROOT_SEARCHED;
-    }
 };
 
 Move FindMove(const Position& pos, int from, int to, int promotion = 0) {
@@ -134,15 +102,8 @@ Position After(const Position& pos, Move m) {
 std::vector<Move> LegalMoves(const Position& pos) {
     EngineBoard b;
     b.Pos = pos;
-    std::vector<Move> moves;
-    if (GenerateMoves(&b) < 1) return moves;
-    for (int i = 0; i <= b.List.Last; ++i) {
-        EngineBoard c;
-        c.Pos = pos;
-        if (MakeMove(&c, b.List.Moves[i], &c.Pos) < 0 || InCheck(&c, &c.Pos, 0)) continue;
-        moves.push_back(b.List.Moves[i]);
-    }
-    return moves;
+    if (GenerateMoves(&b) < 1) return {};
+    return LegalListedMoves(b);
 }
 
 bool IsMated(const Position& pos) {
@@ -439,7 +400,7 @@ TEST_F(SearchTest, HashTableChangedByHandlersDuringTheSearch) {
             default: ClearHashTables(); break;
         }
     };
-    EXPECT_EQ(Deepen(5), ROOT_SEARCHED);
+    EXPECT_EQ(DeepenRootSearch(5), ROOT_SEARCHED);
     EXPECT_GT(host.messageCalls, 8);
     const auto legal = LegalMoves(GameBoard.Pos);
     EXPECT_NE(std::find(legal.begin(), legal.end(), GameBoard.List.Moves[0]), legal.end());
@@ -470,7 +431,7 @@ TEST_F(SearchTest, FindsMatesWithTheirScores) {
         SCOPED_TRACE(c.fen);
         Fresh(c.fen);
         const Position start = GameBoard.Pos;
-        ASSERT_EQ(Deepen(2 * c.moves + 1), ROOT_SEARCHED);
+        ASSERT_EQ(DeepenRootSearch(2 * c.moves + 1), ROOT_SEARCHED);
         EXPECT_EQ(GameBoard.List.Score[0], MATE_SCORE - 2 * c.moves);
         EXPECT_TRUE(MoveMatesWithin(start, GameBoard.List.Moves[0], c.moves));
         if (c.moves > 1) {
@@ -479,14 +440,14 @@ TEST_F(SearchTest, FindsMatesWithTheirScores) {
     }
     // The side that is mated next move sees -(32000 - 3).
     Fresh("kbK5/pp6/RP6/8/8/8/8/8 b - - 0");
-    ASSERT_EQ(Deepen(4), ROOT_SEARCHED);
+    ASSERT_EQ(DeepenRootSearch(4), ROOT_SEARCHED);
     EXPECT_EQ(GameBoard.List.Score[0], 3 - MATE_SCORE);
 }
 
 TEST_F(SearchTest, SameSearchFromAResetEngineGivesTheSameResult) {
     auto run = [this] {
         Fresh(Middlegame);
-        Deepen(6);
+        DeepenRootSearch(6);
         return std::make_tuple(GameBoard.List.Score[0], NodeCount, GameBoard.List.Moves[0]);
     };
     const auto first = run();
@@ -544,7 +505,7 @@ TEST_F(SearchTest, RootCodesForMateStalemateAndSingleMove) {
 
 TEST_F(SearchTest, VerdictOrderAndScores) {
     SetupTestPosition(&GameBoard, Middlegame);
-    ASSERT_EQ(Deepen(4), ROOT_SEARCHED);
+    ASSERT_EQ(DeepenRootSearch(4), ROOT_SEARCHED);
     std::vector<Move> before(GameBoard.List.Moves, GameBoard.List.Moves + GameBoard.List.Last + 1);
     IterationDepth = 5;
     const int code = SearchRoot(5 * ONE_PLY, -MATE_SCORE, MATE_SCORE, false, false);
@@ -673,10 +634,12 @@ TEST_F(SearchTest, ScoreTexts) {
 
 TEST_F(SearchTest, ThinkingLinesCarryPlyScoreCentisecondsNodesAndMoves) {
     host.protocol = true;
-    host.moveStart = 1000;
+    // The time counts from the search's start, not from the clocks' last update.
+    host.moveStart = 9000;
+    SearchStartTick = 1000;
     host.now = 1000 + 12345;
     SetupTestPosition(&GameBoard, "r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0");
-    ASSERT_EQ(Deepen(7), ROOT_SEARCHED);
+    ASSERT_EQ(DeepenRootSearch(7), ROOT_SEARCHED);
     ASSERT_FALSE(host.lines.empty());
     const std::regex format(R"((\d+) (-?\d+) 1234 (\d+) \S+( \S+)*)");
     for (const std::string& line : host.lines) {
@@ -691,7 +654,8 @@ TEST_F(SearchTest, ThinkingLinesCarryPlyScoreCentisecondsNodesAndMoves) {
     // The side being mated.
     host.lines.clear();
     Fresh("kbK5/pp6/RP6/8/8/8/8/8 b - - 0");
-    ASSERT_EQ(Deepen(5), ROOT_SEARCHED);
+    SearchStartTick = 1000;
+    ASSERT_EQ(DeepenRootSearch(5), ROOT_SEARCHED);
     ASSERT_FALSE(host.lines.empty());
     EXPECT_NE(host.lines.back().find(" -100001 1234 "), std::string::npos) << host.lines.back();
 
@@ -699,13 +663,13 @@ TEST_F(SearchTest, ThinkingLinesCarryPlyScoreCentisecondsNodesAndMoves) {
     host.lines.clear();
     host.post = false;
     Fresh("kbK5/pp6/RP6/8/8/8/8/8 b - - 0");
-    Deepen(5);
+    DeepenRootSearch(5);
     EXPECT_TRUE(host.lines.empty());
 }
 
 TEST_F(SearchTest, ThinkWindowLabels) {
     SetupTestPosition(&GameBoard, "r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0");
-    ASSERT_EQ(Deepen(5), ROOT_SEARCHED);
+    ASSERT_EQ(DeepenRootSearch(5), ROOT_SEARCHED);
     EXPECT_TRUE(host.lines.empty());
     EXPECT_EQ(host.Last(ThinkLabel::Score), "# in 3");
     const std::string san = MoveToSan(GameBoard.List.Moves[0], &GameBoard.List);

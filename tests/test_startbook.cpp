@@ -24,20 +24,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// "e2e4", with the promotion piece's letter after a promoting move ("g7h8q").
-std::string Coord(Move m) {
-    std::string s = SquareNames[MoveFrom(m)] + SquareNames[MoveTo(m)];
-    if (MovePromotion(m)) s += " pnbrqk"[MovePromotion(m)];
-    return s;
-}
-
 // The legal move with the coordinate text, or 0.
 Move LegalMove(EngineBoard* board, const std::string& coord) {
     if (GenerateMoves(board) < 1) return 0;
     auto copy = std::make_unique<EngineBoard>();
     for (int i = 0; i <= board->List.Last; ++i) {
         const Move m = board->List.Moves[i];
-        if (Coord(m) != coord) continue;
+        if (CoordinateText(m) != coord) continue;
         *copy = *board;
         if (MakeMove(copy.get(), m, &copy->Pos) == MAKE_KING_CAPTURED || InCheck(copy.get(), &copy->Pos, 0)) continue;
         return m;
@@ -66,7 +59,7 @@ std::vector<std::string> Stored(const std::vector<std::string>& moves) {
         if (slot.KeyLo == 0 && slot.KeyHi == 0) break;
         if (slot.KeyLo != KeyLo(board->Pos.Key) || slot.KeyHi != KeyHi(board->Pos.Key)) continue;
         for (Move m : slot.Moves)
-            if (m != 0) out.push_back(Coord(m));
+            if (m != 0) out.push_back(CoordinateText(m));
     }
     return out;
 }
@@ -326,7 +319,7 @@ TEST_F(StartBookTest, ShippedBookIsReadToTheEndOfEveryLine) {
     const std::set<std::string> first = {"e2e4", "d2d4", "c2c4", "g1f3"};
     for (unsigned seed = 1; seed <= 20; ++seed) {
         EngineSeedRandom(seed);
-        EXPECT_TRUE(first.count(Coord(book_->Probe(KeyLo(board->Pos.Key), KeyHi(board->Pos.Key)))));
+        EXPECT_TRUE(first.count(CoordinateText(book_->Probe(KeyLo(board->Pos.Key), KeyHi(board->Pos.Key)))));
     }
 }
 

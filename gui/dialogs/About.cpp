@@ -4,11 +4,11 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialogparts.h"
 #include "helpsystem.h"
 
 TAboutBox* AboutBox = nullptr;
@@ -23,14 +23,7 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.drawPixmap(rect(), image);
-        p.setPen(QPen(QColor(200, 160, 96), 4));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(QRectF(rect()).adjusted(2, 2, -2, -2));
-    }
+    void paintEvent(QPaintEvent*) override { PaintFramedPicture(this, image, 4); }
 
 private:
     QPixmap image;
@@ -57,11 +50,7 @@ void urllabel::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
-    setObjectName("AboutBox");
-    setWindowTitle("About Morlaquin");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setModal(true);
+    SetUpFixedDialog(this, "AboutBox", "About Morlaquin");
 
     ProgramIcon = new picture(":/images/about.png", this);
     ProgramIcon->setObjectName("ProgramIcon");
@@ -96,15 +85,10 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     Bevel1->setFrameShape(QFrame::HLine);
     Bevel1->setFrameShadow(QFrame::Sunken);
 
-    Button1 = new QPushButton("OK", this);
-    Button1->setObjectName("Button1");
-    Button1->setDefault(true);
+    Button1 = MakeOkButton(this, "Button1");
     connect(Button1, &QPushButton::clicked, this, &TAboutBox::Button1Click);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addStretch();
+    auto* buttons = CentredRow({Button1});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ProgramIcon, 0, Qt::AlignHCenter);

@@ -9,6 +9,10 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <initializer_list>
+
+#include "dialogparts.h"
+
 TfrmLevels* frmLevels = nullptr;
 
 namespace {
@@ -35,14 +39,18 @@ QLabel* MakeNote(QWidget* parent, const QString& text) {
     return note;
 }
 
+// A page: its rows at the top, its note at the bottom.
+void LayOutPage(QWidget* sheet, std::initializer_list<QLayout*> rows, const QString& note) {
+    auto* page = new QVBoxLayout(sheet);
+    for (QLayout* row : rows) page->addLayout(row);
+    page->addStretch();
+    page->addWidget(MakeNote(sheet, note));
+}
+
 }  // namespace
 
 TfrmLevels::TfrmLevels(QWidget* parent) : QDialog(parent) {
-    setObjectName("frmLevels");
-    setWindowTitle("Select Level");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setModal(true);
+    SetUpFixedDialog(this, "frmLevels", "Select Level");
 
     pcontrLevel = new QTabWidget(this);
     pcontrLevel->setObjectName("pcontrLevel");
@@ -55,10 +63,7 @@ TfrmLevels::TfrmLevels(QWidget* parent) : QDialog(parent) {
     {
         auto* form = new QFormLayout;
         form->addRow(Label1, cboxSecs1);
-        auto* page = new QVBoxLayout(Sheet1);
-        page->addLayout(form);
-        page->addStretch();
-        page->addWidget(MakeNote(Sheet1, "Average time for computer to make a move "));
+        LayOutPage(Sheet1, {form}, "Average time for computer to make a move ");
     }
 
     Sheet2 = new QWidget;
@@ -72,10 +77,7 @@ TfrmLevels::TfrmLevels(QWidget* parent) : QDialog(parent) {
         auto* form = new QFormLayout;
         form->addRow(Label2, cboxBlitz1);
         form->addRow(Label3, cboxBlitz2);
-        auto* page = new QVBoxLayout(Sheet2);
-        page->addLayout(form);
-        page->addStretch();
-        page->addWidget(MakeNote(Sheet2, "Whole game must be finished within alloted time"));
+        LayOutPage(Sheet2, {form}, "Whole game must be finished within alloted time");
     }
 
     Sheet3 = new QWidget;
@@ -96,11 +98,7 @@ TfrmLevels::TfrmLevels(QWidget* parent) : QDialog(parent) {
         auto* rest = new QHBoxLayout;
         rest->addWidget(cboxTourn3);
         rest->addWidget(Label6);
-        auto* page = new QVBoxLayout(Sheet3);
-        page->addLayout(period);
-        page->addLayout(rest);
-        page->addStretch();
-        page->addWidget(MakeNote(Sheet3, "Enter \"0\" for Remaining Moves to make the time control repeat"));
+        LayOutPage(Sheet3, {period, rest}, "Enter \"0\" for Remaining Moves to make the time control repeat");
     }
 
     pcontrLevel->addTab(Sheet1, "Seconds/Move");
@@ -108,19 +106,13 @@ TfrmLevels::TfrmLevels(QWidget* parent) : QDialog(parent) {
     pcontrLevel->addTab(Sheet3, "Tournament");
     pcontrLevel->setCurrentWidget(Sheet2);
 
-    BitBtn1 = new QPushButton("OK", this);
-    BitBtn1->setObjectName("BitBtn1");
-    BitBtn1->setDefault(true);
+    BitBtn1 = MakeOkButton(this, "BitBtn1");
     BitBtn2 = new QPushButton("Cancel", this);
     BitBtn2->setObjectName("BitBtn2");
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BitBtn1);
-    buttons->addWidget(BitBtn2);
-    buttons->addStretch();
+    auto* buttons = CentredRow({BitBtn1, BitBtn2});
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pcontrLevel);

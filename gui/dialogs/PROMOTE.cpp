@@ -6,16 +6,13 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "dialogparts.h"
 #include "types.h"
 
 TfrmPromote* frmPromote = nullptr;
 
 TfrmPromote::TfrmPromote(QWidget* parent) : QDialog(parent) {
-    setObjectName("frmPromote");
-    setWindowTitle("Promote");
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setModal(true);
+    SetUpFixedDialog(this, "frmPromote", "Promote");
 
     GroupBox1 = new QGroupBox("Promote to:", this);
     GroupBox1->setObjectName("GroupBox1");
@@ -34,15 +31,10 @@ TfrmPromote::TfrmPromote(QWidget* parent) : QDialog(parent) {
         for (QRadioButton* b : {btnQueen, btnRook, btnBishop, btnKnight}) l->addWidget(b);
     }
 
-    BitBtn1 = new QPushButton("OK", this);
-    BitBtn1->setObjectName("BitBtn1");
-    BitBtn1->setDefault(true);
+    BitBtn1 = MakeOkButton(this, "BitBtn1");
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(BitBtn1);
-    buttons->addStretch();
+    auto* buttons = CentredRow({BitBtn1});
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(GroupBox1);
     layout->addLayout(buttons);

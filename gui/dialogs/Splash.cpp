@@ -1,8 +1,9 @@
 #include "Splash.h"
 
 #include <QGuiApplication>
-#include <QPainter>
 #include <QScreen>
+
+#include "dialogparts.h"
 
 TfrmSplash* frmSplash = nullptr;
 
@@ -23,11 +24,4 @@ TfrmSplash::~TfrmSplash() {
     if (frmSplash == this) frmSplash = nullptr;
 }
 
-void TfrmSplash::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.drawPixmap(rect(), Image1);
-    p.setPen(QPen(QColor(200, 160, 96), 12));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QRectF(rect()).adjusted(6, 6, -6, -6));
-}
+void TfrmSplash::paintEvent(QPaintEvent*) { PaintFramedPicture(this, Image1, 12); }

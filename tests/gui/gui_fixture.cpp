@@ -20,15 +20,7 @@ BoxAnswer ScriptedBoxes::Show(QWidget*, const QString& text, const QString& capt
         answers.pop_front();
         return a;
     }
-    switch (buttons) {
-        case BoxButtons::Ok:
-            return BoxAnswer::Ok;
-        case BoxButtons::YesNo:
-            return BoxAnswer::No;
-        case BoxButtons::YesNoCancel:
-            return BoxAnswer::Cancel;
-    }
-    return BoxAnswer::Ok;
+    return ClosedBoxAnswer(buttons);
 }
 
 TestWindow::TestWindow() {
@@ -72,12 +64,6 @@ namespace {
 // Generated moves of the game board; the list is left on the board.
 int Generate(EngineBoard* b) {
     return InCheck(b, &b->Pos, 1) ? GenerateEvasions(b) : GenerateMoves(b);
-}
-
-bool LeavesOwnKingAttacked(const EngineBoard& board, Move move) {
-    EngineBoard scratch = board;
-    MakeMove(&scratch, move, &scratch.Pos);
-    return InCheck(&scratch, &scratch.Pos, 0);
 }
 
 }  // namespace
@@ -128,16 +114,14 @@ bool PlayMoves(TestWindow& w, const std::vector<std::string>& moves) {
     return true;
 }
 
-std::vector<Move> LegalMoves() {
-    std::vector<Move> out;
-    EngineBoard b = GameBoard;
-    if (Generate(&b) < 1) return out;
-    for (int i = 0; i <= b.List.Last; ++i) {
-        const Move m = b.List.Moves[i];
-        if (!LeavesOwnKingAttacked(b, m)) out.push_back(m);
-    }
+std::vector<std::string> ShufflePlies(int n) {
+    static const std::vector<std::string> shuffle = {"g1f3", "g8f6", "f3g1", "f6g8"};
+    std::vector<std::string> out;
+    for (int i = 0; i < n; ++i) out.push_back(shuffle[i % 4]);
     return out;
 }
+
+std::vector<Move> LegalMoves() { return LegalMovesOf(GameBoard); }
 
 bool SamePosition(const Position& a, const Position& b) {
     return std::memcmp(a.Pieces, b.Pieces, sizeof a.Pieces) == 0 && a.SideToMove == b.SideToMove &&

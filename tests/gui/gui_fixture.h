@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,8 @@ struct ShownBox {
     BoxButtons buttons;
 };
 
-// Records every box; answers from the queue, else Ok / No / Cancel.
+// Records every box; answers from the queue, else as a box closed without
+// a choice (Ok / No / Cancel).
 class ScriptedBoxes : public MessageBoxes {
 public:
     BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons) override;
@@ -68,8 +70,42 @@ void ResetForWindowTest(ScriptedBoxes* boxes);
 // Plays moves given as "e2e4" through the window's PlayFromTo; false when one fails.
 bool PlayMoves(TestWindow& w, const std::vector<std::string>& moves);
 
+// n plies of knights going out and back: a game of any length without captures.
+std::vector<std::string> ShufflePlies(int n);
+
 // The legal moves of the game board's position.
 std::vector<Move> LegalMoves();
 
 // Positions equal in everything a game position holds.
 bool SamePosition(const Position& a, const Position& b);
+
+// The boxes and the window of a window test class (derived from QObject
+// first, then from this). Its init() calls ResetWindowTest() and, where it
+// wants the window made for it, MakeWindow(); its cleanup() calls
+// CloseWindow().
+template <class Window = TestWindow, class Boxes = ScriptedBoxes>
+class WindowFixture {
+protected:
+    Boxes boxes;
+    std::unique_ptr<Window> w;
+
+    void Tick() { w->Timer1Timer(); }
+
+    // No box shown or queued, every global at its start-up value.
+    void ResetWindowTest() {
+        boxes.answers.clear();
+        boxes.shown.clear();
+        ResetForWindowTest(&boxes);
+    }
+
+    // A new window whose tick runs only when the test calls it.
+    void MakeWindow() {
+        w = std::make_unique<Window>();
+        w->Timer1->stop();
+    }
+
+    void CloseWindow() {
+        w.reset();
+        SetMessageBoxes(nullptr);
+    }
+};

@@ -51,11 +51,8 @@ bool NearKeyColour(QRgb c) {
 
 }  // namespace
 
-class BoardViewTest : public QObject {
+class BoardViewTest : public QObject, public WindowFixture<BoardWindow> {
     Q_OBJECT
-
-    ScriptedBoxes boxes;
-    std::unique_ptr<BoardWindow> w;
 
     // The board laid out at s x s pixels.
     void LayOut(int s) {
@@ -80,19 +77,13 @@ class BoardViewTest : public QObject {
 
 private slots:
     void init() {
-        boxes.answers.clear();
-        boxes.shown.clear();
-        ResetForWindowTest(&boxes);
-        w = std::make_unique<BoardWindow>();
-        w->Timer1->stop();
+        ResetWindowTest();
+        MakeWindow();
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     }
 
-    void cleanup() {
-        w.reset();
-        SetMessageBoxes(nullptr);
-    }
+    void cleanup() { CloseWindow(); }
 
     void everyDrawnSquareIsTheSquareUnderTheMouse_data() {
         QTest::addColumn<int>("size");

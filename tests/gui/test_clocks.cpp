@@ -20,14 +20,6 @@
 
 namespace {
 
-const std::vector<std::string> Shuffle = {"g1f3", "g8f6", "f3g1", "f6g8"};
-
-std::vector<std::string> ShufflePlies(int n) {
-    std::vector<std::string> out;
-    for (int i = 0; i < n; ++i) out.push_back(Shuffle[i % 4]);
-    return out;
-}
-
 const QColor Navy(0, 0, 0x80);
 const QColor Black(0, 0, 0);
 
@@ -35,11 +27,8 @@ QColor TextColour(const QLabel* label) { return label->palette().color(QPalette:
 
 }  // namespace
 
-class ClocksTest : public QObject {
+class ClocksTest : public QObject, public WindowFixture<> {
     Q_OBJECT
-
-    ScriptedBoxes boxes;
-    std::unique_ptr<TestWindow> w;
 
     // Chooses a page and its texts in the dialog and confirms it.
     void ChooseLevel(QWidget* page, const std::vector<std::pair<QComboBox*, QString>>& texts) {
@@ -64,18 +53,14 @@ class ClocksTest : public QObject {
 
 private slots:
     void init() {
-        boxes.answers.clear();
-        boxes.shown.clear();
-        ResetForWindowTest(&boxes);
-        w = std::make_unique<TestWindow>();
-        w->Timer1->stop();
+        ResetWindowTest();
+        MakeWindow();
         frmLevels = new TfrmLevels(w.get());
     }
 
     void cleanup() {
-        w.reset();  // takes the dialog with it
-        QVERIFY(frmLevels == nullptr);
-        SetMessageBoxes(nullptr);
+        CloseWindow();
+        QVERIFY(frmLevels == nullptr);  // the window took the dialog with it
     }
 
     void formatClockTime_data() {

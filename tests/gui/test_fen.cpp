@@ -3,7 +3,6 @@
 // protocol's "setboard" on the real program.
 #include <QAction>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -11,17 +10,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <deque>
 #include <fstream>
 #include <memory>
-#include <optional>
 #include <sstream>
 
 #include "bitboard.h"
@@ -29,10 +21,10 @@
 #include "globals.h"
 #include "guiglobals.h"
 #include "gui_fixture.h"
+#include "piped_program.h"
 #include "rootsearch.h"
+#include "test_position.h"
 #include "xboard.h"
-
-extern char** environ;
 
 namespace {
 
@@ -73,118 +65,12 @@ void WriteWhole(const QString& path, const std::string& text) {
     out << text;
 }
 
-// The program with its standard input and output on pipes, started in an
-// empty directory that has only the piece sets.
-class Program {
-public:
-    ~Program() {
-        if (toProgram >= 0) ::close(toProgram);
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        if (fromProgram >= 0) ::close(fromProgram);
-    }
-
-    bool Start() {
-        if (!dir.isValid()) return false;
-        if (!QFile::link(QStringLiteral(MORLAQUIN_TEST_DATA "/images"), dir.filePath("images"))) return false;
-        int in[2], out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return false;
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string v = *e;
-            if (!v.starts_with("DISPLAY=") && !v.starts_with("WAYLAND_DISPLAY=") && !v.starts_with("QT_QPA_PLATFORM="))
-                env.push_back(v);
-        }
-        std::vector<char*> envp;
-        for (auto& v : env) envp.push_back(v.data());
-        envp.push_back(nullptr);
-        std::string program = MORLAQUIN_PROGRAM;
-        char* argv[] = {program.data(), nullptr};
-        const QByteArray where = dir.path().toLocal8Bit();
-        pid = ::fork();
-        if (pid == 0) {
-            if (::chdir(where.constData()) != 0) ::_exit(126);
-            ::dup2(in[0], STDIN_FILENO);
-            ::dup2(out[1], STDOUT_FILENO);
-            ::execve(argv[0], argv, envp.data());
-            ::_exit(127);
-        }
-        ::close(in[0]);
-        ::close(out[1]);
-        toProgram = in[1];
-        fromProgram = out[0];
-        return pid > 0;
-    }
-
-    void Send(const std::string& line) {
-        const std::string whole = line + "\n";
-        std::size_t done = 0;
-        while (done < whole.size()) {
-            const ssize_t n = ::write(toProgram, whole.data() + done, whole.size() - done);
-            if (n <= 0) return;
-            done += static_cast<std::size_t>(n);
-        }
-    }
-
-    std::optional<std::string> NextLine(int timeoutMs) {
-        QElapsedTimer clock;
-        clock.start();
-        for (;;) {
-            if (const auto nl = pending.find('\n'); nl != std::string::npos) {
-                std::string line = pending.substr(0, nl);
-                pending.erase(0, nl + 1);
-                return line;
-            }
-            const qint64 left = timeoutMs - clock.elapsed();
-            if (left <= 0) return std::nullopt;
-            pollfd p{fromProgram, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left)) <= 0) return std::nullopt;
-            char buf[4096];
-            const ssize_t n = ::read(fromProgram, buf, sizeof buf);
-            if (n <= 0) return std::nullopt;
-            pending.append(buf, static_cast<std::size_t>(n));
-        }
-    }
-
-    // The lines written before the answer to a ping sent now.
-    std::optional<std::vector<std::string>> Sync() {
-        const std::string pong = "pong " + std::to_string(++pings);
-        Send("ping " + std::to_string(pings));
-        std::vector<std::string> before;
-        while (auto line = NextLine(20000)) {
-            if (*line == pong) return before;
-            before.push_back(*line);
-        }
-        return std::nullopt;
-    }
-
-private:
-    QTemporaryDir dir;
-    pid_t pid = -1;
-    int toProgram = -1;
-    int fromProgram = -1;
-    std::string pending;
-    int pings = 0;
-};
-
-std::string CoordinateText(Move m) {
-    std::string t = SquareNames[MoveFrom(m)] + SquareNames[MoveTo(m)];
-    if (MovePromotion(m) != 0) t += " pnbrqk"[MovePromotion(m)];
-    return t;
-}
-
 }  // namespace
 
-class FenPositionTest : public QObject {
+class FenPositionTest : public QObject, public WindowFixture<TestWindow, FenBoxes> {
     Q_OBJECT
 
-    FenBoxes boxes;
-    std::unique_ptr<TestWindow> w;
     QTemporaryDir dir;
-
-    void Tick() { w->Timer1Timer(); }
 
     // Loads through the mailbox, as the menu items and "setboard" do.
     void LoadText(const std::string& text) {
@@ -239,21 +125,17 @@ class FenPositionTest : public QObject {
 
 private slots:
     void init() {
-        boxes.answers.clear();
-        boxes.shown.clear();
         boxes.files.clear();
         boxes.dialogs.clear();
-        ResetForWindowTest(&boxes);
+        ResetWindowTest();
         ResetProtocolState();
-        w = std::make_unique<TestWindow>();
-        w->Timer1->stop();
+        MakeWindow();
         LearnResult = -1.0;
     }
 
     void cleanup() {
-        w.reset();
+        CloseWindow();
         ResetGuiState();
-        SetMessageBoxes(nullptr);
     }
 
     void menuItems() {
@@ -466,24 +348,24 @@ private slots:
     void setboardOverThePipe() {
         const std::string fen = "r1b1k1nr/p1p1q1pp/1pn1p1b1/3p1p2/2P1P1P1/1PNP1N1P/P1Q1BP2/R1B1K2R w KQkq - 10 112";
         QVERIFY(fen.size() > 79);
-        Program program;
-        QVERIFY(program.Start());
+        PipedProgram program;
+        QVERIFY(program.Start(MORLAQUIN_PROGRAM, QStringLiteral(MORLAQUIN_TEST_DATA "/images")));
         program.Send("xboard");
         program.Send("protover 2");
-        const auto opening = program.Sync();
+        const auto opening = program.Sync(20000);
         QVERIFY(opening);
         QCOMPARE(opening->back(), std::string("feature done=1"));
 
         program.Send("new");
         program.Send("force");
         program.Send("setboard 8/8/8/8/8/8/8/8 w - - 0 1");
-        auto lines = program.Sync();
+        auto lines = program.Sync(20000);
         QVERIFY(lines);
         QCOMPARE(*lines, std::vector<std::string>{"tellusererror Illegal position"});
 
         program.Send("setboard " + fen);
         program.Send("st 1");
-        lines = program.Sync();
+        lines = program.Sync(20000);
         QVERIFY(lines);
         QVERIFY(lines->empty());
         program.Send("go");

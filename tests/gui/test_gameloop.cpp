@@ -18,27 +18,16 @@
 
 using Calls = std::vector<std::string>;
 
-class GameLoopTest : public QObject {
+class GameLoopTest : public QObject, public WindowFixture<> {
     Q_OBJECT
-
-    ScriptedBoxes boxes;
-    std::unique_ptr<TestWindow> w;
-
-    void Tick() { w->Timer1Timer(); }
 
 private slots:
     void init() {
-        boxes.answers.clear();
-        boxes.shown.clear();
-        ResetForWindowTest(&boxes);
-        w = std::make_unique<TestWindow>();
-        w->Timer1->stop();
+        ResetWindowTest();
+        MakeWindow();
     }
 
-    void cleanup() {
-        w.reset();
-        SetMessageBoxes(nullptr);
-    }
+    void cleanup() { CloseWindow(); }
 
     void eachCodeRunsItsWorkerAloneInItsTick_data() {
         QTest::addColumn<int>("command");

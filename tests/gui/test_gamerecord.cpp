@@ -19,15 +19,6 @@
 
 namespace {
 
-// Knight moves out and back: a game of any length without captures.
-const std::vector<std::string> Shuffle = {"g1f3", "g8f6", "f3g1", "f6g8"};
-
-std::vector<std::string> ShufflePlies(int n) {
-    std::vector<std::string> out;
-    for (int i = 0; i < n; ++i) out.push_back(Shuffle[i % 4]);
-    return out;
-}
-
 struct Snapshot {
     int currentPly, lastPly, staleHash;
     u64 key;
@@ -38,13 +29,8 @@ struct Snapshot {
 
 }  // namespace
 
-class GameRecordTest : public QObject {
+class GameRecordTest : public QObject, public WindowFixture<> {
     Q_OBJECT
-
-    ScriptedBoxes boxes;
-    std::unique_ptr<TestWindow> w;
-
-    void Tick() { w->Timer1Timer(); }
 
     Snapshot Take() const {
         Snapshot s{w->CurrentPly, w->LastPly, StaleHashCount, GameBoard.Pos.Key, w->tmrClock->isActive(),
@@ -86,17 +72,11 @@ class GameRecordTest : public QObject {
 
 private slots:
     void init() {
-        boxes.answers.clear();
-        boxes.shown.clear();
-        ResetForWindowTest(&boxes);
-        w = std::make_unique<TestWindow>();
-        w->Timer1->stop();
+        ResetWindowTest();
+        MakeWindow();
     }
 
-    void cleanup() {
-        w.reset();
-        SetMessageBoxes(nullptr);
-    }
+    void cleanup() { CloseWindow(); }
 
     void newWindowHoldsTheStartPosition() {
         QCOMPARE(w->CurrentPly, 0);

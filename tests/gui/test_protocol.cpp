@@ -123,6 +123,16 @@ void SetStartState(bool humanToMove, bool pondering) {
     UserMoveFrom = UserMoveTo = UserMovePromotion = 0;
 }
 
+// A move read for the window to play.
+template <int From, int To, int Promotion = 0>
+void UserMove(ReaderState& s) {
+    s.from = From;
+    s.to = To;
+    s.promotion = Promotion;
+    s.pendingCommand = CMD_USER_MOVE;
+    s.stopSearch = true;
+}
+
 struct LineCase {
     const char* name;
     std::string line;
@@ -285,51 +295,12 @@ const std::vector<LineCase> LineCases = {
     {"time not a number", "time 12x", true, false, [](ReaderState& s) { s.output = {"error : time 12x"}; }},
     {"time alone", "time", true, false, [](ReaderState& s) { s.output = {"error : time"}; }},
     {"otim", "otim 500", true, false, [](ReaderState& s) { s.otimMs = 5000; }},
-    {"usermove with promotion", "usermove e7e8q", true, false,
-     [](ReaderState& s) {
-         s.from = E7;
-         s.to = E8;
-         s.promotion = 5;
-         s.pendingCommand = CMD_USER_MOVE;
-         s.stopSearch = true;
-     }},
-    {"bare move with promotion", "e7e8q", true, false,
-     [](ReaderState& s) {
-         s.from = E7;
-         s.to = E8;
-         s.promotion = 5;
-         s.pendingCommand = CMD_USER_MOVE;
-         s.stopSearch = true;
-     }},
-    {"bare knight promotion", "a2a1n", true, false,
-     [](ReaderState& s) {
-         s.from = A2;
-         s.to = A1;
-         s.promotion = 2;
-         s.pendingCommand = CMD_USER_MOVE;
-         s.stopSearch = true;
-     }},
-    {"usermove without promotion", "usermove g1f3", true, false,
-     [](ReaderState& s) {
-         s.from = G1;
-         s.to = F3;
-         s.pendingCommand = CMD_USER_MOVE;
-         s.stopSearch = true;
-     }},
-    {"unknown promotion letter", "h7h8k", true, false,
-     [](ReaderState& s) {
-         s.from = H7;
-         s.to = H8;
-         s.pendingCommand = CMD_USER_MOVE;
-         s.stopSearch = true;
-     }},
-    {"a move that starts like a keyword", "h2h4", true, false,
-     [](ReaderState& s) {
-         s.from = H2;
-         s.to = H4;
-         s.pendingCommand = CMD_USER_MOVE;
-         s.stopSearch = true;
-     }},
+    {"usermove with promotion", "usermove e7e8q", true, false, UserMove<E7, E8, QUEEN>},
+    {"bare move with promotion", "e7e8q", true, false, UserMove<E7, E8, QUEEN>},
+    {"bare knight promotion", "a2a1n", true, false, UserMove<A2, A1, KNIGHT>},
+    {"usermove without promotion", "usermove g1f3", true, false, UserMove<G1, F3>},
+    {"unknown promotion letter", "h7h8k", true, false, UserMove<H7, H8>},
+    {"a move that starts like a keyword", "h2h4", true, false, UserMove<H2, H4>},
     {"usermove off the board", "usermove e2e9", true, false,
      [](ReaderState& s) { s.output = {"Illegal move: usermove e2e9"}; }},
     {"upper-case move", "E2E4", true, false, [](ReaderState& s) { s.output = {"Illegal move: E2E4"}; }},

@@ -3,18 +3,11 @@
 // catalogue.
 #include <QElapsedTimer>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +15,9 @@
 #include "globals.h"
 #include "gui_fixture.h"
 #include "makemove.h"
+#include "piped_program.h"
 #include "rootsearch.h"
-
-extern char** environ;
+#include "test_position.h"
 
 namespace {
 
@@ -63,169 +56,6 @@ bool IsProtocolLine(const std::string& line) {
     return patterns.match(QString::fromStdString(line)).hasMatch();
 }
 
-// The program with its standard input and output on pipes, run in an empty
-// directory with no display in its environment.
-class Engine {
-public:
-    Engine() = default;
-    Engine(const Engine&) = delete;
-    Engine& operator=(const Engine&) = delete;
-    ~Engine() {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        CloseInput();
-        CloseOutput();
-    }
-
-    bool Start() {
-        if (!dir.isValid()) return false;
-        int in[2], out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0) return false;
-        if (::pipe2(out, O_CLOEXEC) != 0) return false;
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string v = *e;
-            if (v.starts_with("DISPLAY=") || v.starts_with("WAYLAND_DISPLAY=") || v.starts_with("QT_QPA_PLATFORM="))
-                continue;
-            env.push_back(v);
-        }
-        std::vector<char*> envp;
-        for (auto& v : env) envp.push_back(v.data());
-        envp.push_back(nullptr);
-        std::string program = MORLAQUIN_PROGRAM;
-        char* argv[] = {program.data(), nullptr};
-        // The piece sets of the source tree, and no book: every move is
-        // searched, and no book file of the tree is rewritten by learning.
-        if (!QFile::link(QStringLiteral(MORLAQUIN_TEST_DATA "/images"), dir.filePath("images"))) return false;
-        const QByteArray where = dir.path().toLocal8Bit();
-
-        pid = ::fork();
-        if (pid == 0) {
-            // Only async-signal-safe calls until the program runs.
-            if (::chdir(where.constData()) != 0) ::_exit(126);
-            ::dup2(in[0], STDIN_FILENO);
-            ::dup2(out[1], STDOUT_FILENO);
-            ::execve(argv[0], argv, envp.data());
-            ::_exit(127);
-        }
-        ::close(in[0]);
-        ::close(out[1]);
-        toEngine = in[1];
-        fromEngine = out[0];
-        ::fcntl(fromEngine, F_SETFL, O_NONBLOCK);
-        return pid > 0;
-    }
-
-    void Send(const std::string& text) { SendRaw(text + "\n"); }
-
-    void SendRaw(const std::string& whole) {
-        std::size_t done = 0;
-        while (toEngine >= 0 && done < whole.size()) {
-            const ssize_t n = ::write(toEngine, whole.data() + done, whole.size() - done);
-            if (n <= 0) return;
-            done += static_cast<std::size_t>(n);
-        }
-    }
-
-    // The next whole line, waiting at most timeoutMs.
-    std::optional<std::string> NextLine(int timeoutMs) {
-        QElapsedTimer clock;
-        clock.start();
-        for (;;) {
-            if (const auto nl = pending.find('\n'); nl != std::string::npos) {
-                std::string line = pending.substr(0, nl);
-                pending.erase(0, nl + 1);
-                lines.push_back(line);
-                return line;
-            }
-            const qint64 left = timeoutMs - clock.elapsed();
-            if (left <= 0 || !ReadSome(static_cast<int>(left))) return std::nullopt;
-        }
-    }
-
-    // Every line up to the one wanted (not included); nullopt when it does
-    // not come in time.
-    std::optional<std::vector<std::string>> LinesUntil(const std::string& wanted, int timeoutMs = 10000) {
-        std::vector<std::string> before;
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < timeoutMs) {
-            const auto line = NextLine(static_cast<int>(timeoutMs - clock.elapsed()));
-            if (!line) break;
-            if (*line == wanted) return before;
-            before.push_back(*line);
-        }
-        return std::nullopt;
-    }
-
-    // What the program wrote for the lines sent since the last call: a ping
-    // is answered only once everything before it was carried out.
-    std::optional<std::vector<std::string>> Sync() {
-        const std::string n = std::to_string(++pings);
-        Send("ping " + n);
-        return LinesUntil("pong " + n);
-    }
-
-    void CloseInput() {
-        if (toEngine >= 0) ::close(toEngine);
-        toEngine = -1;
-    }
-
-    void CloseOutput() {
-        if (fromEngine >= 0) ::close(fromEngine);
-        fromEngine = -1;
-    }
-
-    // Waits for the program to end; its exit status, or nullopt in time.
-    std::optional<int> WaitExit(int timeoutMs) {
-        QElapsedTimer clock;
-        clock.start();
-        for (;;) {
-            int status = 0;
-            const pid_t r = ::waitpid(pid, &status, WNOHANG);
-            if (r == pid) {
-                pid = -1;
-                exitStatus = status;
-                // Whatever it wrote last.
-                while (fromEngine >= 0 && ReadSome(0)) {
-                }
-                while (NextLine(0)) {
-                }
-                return status;
-            }
-            if (clock.elapsed() > timeoutMs) return std::nullopt;
-            ::usleep(2000);
-        }
-    }
-
-    // What was read but is no whole line.
-    const std::string& Unread() const { return pending; }
-
-    std::vector<std::string> lines;  // every whole line read so far
-    int exitStatus = -1;
-
-private:
-    bool ReadSome(int timeoutMs) {
-        if (fromEngine < 0) return false;
-        pollfd p{fromEngine, POLLIN, 0};
-        if (::poll(&p, 1, timeoutMs) <= 0) return false;
-        char buf[4096];
-        const ssize_t n = ::read(fromEngine, buf, sizeof buf);
-        if (n <= 0) return false;
-        pending.append(buf, static_cast<std::size_t>(n));
-        return true;
-    }
-
-    QTemporaryDir dir;
-    pid_t pid = -1;
-    int toEngine = -1;
-    int fromEngine = -1;
-    std::string pending;  // read, not yet a whole line
-    int pings = 0;
-};
-
 bool IsThinkingLine(const std::string& line) {
     static const QRegularExpression thinking("^\\d+ \\S+ \\d+ \\d+ ");
     return thinking.match(QString::fromStdString(line)).hasMatch();
@@ -243,7 +73,7 @@ public:
     // no legal move.
     bool Play(const std::string& text) {
         for (const Move m : LegalMoves()) {
-            if (Text(m) == text) {
+            if (CoordinateText(m) == text) {
                 MakeMove(&GameBoard, m, &GameBoard.Pos);
                 return true;
             }
@@ -254,18 +84,10 @@ public:
     // Some legal move for the side to move.
     std::string AnyMove() const {
         const auto moves = LegalMoves();
-        return moves.empty() ? std::string() : Text(moves.back());
+        return moves.empty() ? std::string() : CoordinateText(moves.back());
     }
 
     bool WhiteToMove() const { return GameBoard.Pos.SideToMove == WHITE; }
-
-private:
-    static std::string Text(Move m) {
-        static const char promotions[] = " pnbrqk";
-        std::string t = SquareNames[MoveFrom(m)] + SquareNames[MoveTo(m)];
-        if (MovePromotion(m) != 0) t += promotions[MovePromotion(m)];
-        return t;
-    }
 };
 
 std::string Join(const std::vector<std::string>& lines) {
@@ -279,13 +101,13 @@ std::string Join(const std::vector<std::string>& lines) {
 class ProtocolHarnessTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<Engine> engine;
+    std::unique_ptr<PipedProgram> engine;
 
     // Starts the program and greets it as an interface does; the opening
     // lines must be the first it writes.
     void StartEngine() {
-        engine = std::make_unique<Engine>();
-        QVERIFY(engine->Start());
+        engine = std::make_unique<PipedProgram>();
+        QVERIFY(engine->Start(MORLAQUIN_PROGRAM, QStringLiteral(MORLAQUIN_TEST_DATA "/images")));
         engine->Send("xboard");
         engine->Send("protover 2");
         std::vector<std::string> opening;

@@ -53,32 +53,18 @@ private:
 
 }  // namespace
 
-class StartupTest : public QObject {
+class StartupTest : public QObject, public WindowFixture<> {
     Q_OBJECT
 
-    ScriptedBoxes boxes;
-    std::unique_ptr<TestWindow> w;
     QString dataDir;
-
-    void MakeWindow() {
-        w = std::make_unique<TestWindow>();
-        w->Timer1->stop();
-    }
 
 private slots:
     // The data the build puts beside the tests.
     void initTestCase() { dataDir = QCoreApplication::applicationDirPath() + "/data"; }
 
-    void init() {
-        boxes.answers.clear();
-        boxes.shown.clear();
-        ResetForWindowTest(&boxes);
-    }
+    void init() { ResetWindowTest(); }
 
-    void cleanup() {
-        w.reset();
-        SetMessageBoxes(nullptr);
-    }
+    void cleanup() { CloseWindow(); }
 
     void theStartupDirectoryIsWhereTheDataIs() {
         QVERIFY(QFile::exists(dataDir + "/images/wood/board.bmp"));

@@ -1,0 +1,40 @@
+#include "dialogparts.h"
+
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+
+void SetUpFixedDialog(QDialog* dialog, const QString& name, const QString& title) {
+    dialog->setObjectName(name);
+    dialog->setWindowTitle(title);
+    dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint);
+    dialog->setModal(true);
+}
+
+QPushButton* MakeOkButton(QWidget* parent, const QString& name) {
+    auto* button = new QPushButton("OK", parent);
+    button->setObjectName(name);
+    button->setDefault(true);
+    return button;
+}
+
+QHBoxLayout* CentredRow(std::initializer_list<QWidget*> widgets) {
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    for (QWidget* w : widgets) row->addWidget(w);
+    row->addStretch();
+    return row;
+}
+
+void PaintFramedPicture(QWidget* widget, const QPixmap& picture, int penWidth) {
+    QPainter p(widget);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.drawPixmap(widget->rect(), picture);
+    p.setPen(QPen(QColor(200, 160, 96), penWidth));
+    p.setBrush(Qt::NoBrush);
+    const int inset = penWidth / 2;
+    p.drawEllipse(QRectF(widget->rect()).adjusted(inset, inset, -inset, -inset));
+}

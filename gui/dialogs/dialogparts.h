@@ -1,0 +1,24 @@
+// Pieces the program's small dialogs and forms are built from.
+#pragma once
+
+#include <initializer_list>
+
+class QDialog;
+class QHBoxLayout;
+class QPixmap;
+class QPushButton;
+class QString;
+class QWidget;
+
+// A fixed-size modal dialog with a title bar and a close button.
+void SetUpFixedDialog(QDialog* dialog, const QString& name, const QString& title);
+
+// The dialog's default button, "OK".
+QPushButton* MakeOkButton(QWidget* parent, const QString& name);
+
+// The widgets side by side in the middle of a row.
+QHBoxLayout* CentredRow(std::initializer_list<QWidget*> widgets);
+
+// The picture stretched over the whole widget, with an oval frame of the
+// given pen width inside its edge.
+void PaintFramedPicture(QWidget* widget, const QPixmap& picture, int penWidth);

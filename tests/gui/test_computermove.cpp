@@ -1,0 +1,555 @@
+// The computer's move: the budget per time control, the hard limit and the
+// resign rule as plain functions; the driver on the window with books,
+// single replies, mates, resigning and finished games; and a whole game in
+// the window, mouse moves against the computer's replies.
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <random>
+
+#include "BoardView.h"
+#include "ComputerMove.h"
+#include "book.h"
+#include "dialogs/LEVELS.h"
+#include "eval.h"
+#include "globals.h"
+#include "guiglobals.h"
+#include "hash.h"
+#include "makemove.h"
+#include "movegen.h"
+#include "play_fixture.h"
+#include "search.h"
+#include "startbook.h"
+#include "xboard.h"
+
+namespace {
+
+const char* const StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+// The generated move with these squares in the position, 0 when none.
+Move FindMove(const Position& pos, const std::string& squares) {
+    EngineBoard b;
+    b.Pos = pos;
+    GenerateMoves(&b);
+    for (int i = 0; i <= b.List.Last; ++i)
+        if (MoveText(b.List.Moves[i]).substr(0, 4) == squares) return b.List.Moves[i];
+    return 0;
+}
+
+struct Budget {
+    int type = 2;
+    bool secondsValid = true;
+    int seconds = 0;
+    int blitzMinutes = 0, blitzBonus = 0;
+    int tournamentMoves = 0, tournamentMinutes = 0, tournamentRest = 0;
+    int ownMoves = 0;
+    double used = 0, left = 0, speed = 100, previous = 0;
+
+    double Ms() const {
+        MoveBudgetInputs in;
+        in.timeControlType = type;
+        in.secondsValid = secondsValid;
+        in.secondsPerMove = seconds;
+        in.blitzMinutes = blitzMinutes;
+        in.blitzBonus = blitzBonus;
+        in.tournamentMoves = tournamentMoves;
+        in.tournamentMinutes = tournamentMinutes;
+        in.tournamentRest = tournamentRest;
+        in.ownMoves = ownMoves;
+        in.usedMs = used;
+        in.leftMs = left;
+        in.speedPercent = speed;
+        in.previousBudgetMs = previous;
+        return MoveBudgetMs(in);
+    }
+};
+
+Budget Blitz(int minutes, int bonus, int ownMoves, double used, double left) {
+    Budget b;
+    b.type = 2;
+    b.blitzMinutes = minutes;
+    b.blitzBonus = bonus;
+    b.ownMoves = ownMoves;
+    b.used = used;
+    b.left = left;
+    return b;
+}
+
+Budget Tournament(int moves, int minutes, int rest, int ownMoves, double used, double left) {
+    Budget b;
+    b.type = 4;
+    b.tournamentMoves = moves;
+    b.tournamentMinutes = minutes;
+    b.tournamentRest = rest;
+    b.ownMoves = ownMoves;
+    b.used = used;
+    b.left = left;
+    return b;
+}
+
+Budget Seconds(bool valid, int seconds, double speed) {
+    Budget b;
+    b.type = 1;
+    b.secondsValid = valid;
+    b.seconds = seconds;
+    b.speed = speed;
+    return b;
+}
+
+Budget WithSpeed(Budget b, double speed) {
+    b.speed = speed;
+    return b;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Budget)
+
+class ComputerMoveTest : public QObject {
+    Q_OBJECT
+
+    ScriptedBoxes boxes;
+    std::unique_ptr<PlayWindow> w;
+
+    // The computer plays the side to move at st seconds a move, its budget
+    // scaled by speed percent, on the real clock.
+    void Level(const char* seconds, int speed) {
+        TimeControlType = 1;
+        if (frmLevels == nullptr) frmLevels = new TfrmLevels(w.get());
+        frmLevels->cboxSecs1->setEditText(seconds);
+        SpeedPercent = speed;
+    }
+
+    void Think() {
+        HumanToMove = false;
+        w->ComputerMove();
+        w->Timer1->stop();
+        w->tmrClock->stop();
+    }
+
+    bool ResultBoxShown() const {
+        for (const ShownBox& b : boxes.shown)
+            if (b.caption == "Result") return true;
+        return false;
+    }
+
+private slots:
+    void init() {
+        boxes.answers.clear();
+        boxes.shown.clear();
+        ResetForWindowTest(&boxes);
+        PonderEnabled = false;
+        ResetProtocolState();
+        w = std::make_unique<PlayWindow>();
+        w->realClock = true;
+        w->ResetClocks();
+        // No books but the ones a test makes.
+        for (auto& slot : StartBookTable) slot = StartBookSlot{};
+        w->Book = std::make_unique<bookclass>("/nonexistent/MLBook.lib");
+        Level("1", 10);  // 100 ms a move
+    }
+
+    void cleanup() {
+        w.reset();
+        SetMessageBoxes(nullptr);
+    }
+
+    // ------------------------------------------------ plain functions
+
+    void budgetPerTimeControl_data() {
+        QTest::addColumn<Budget>("budget");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("blitz 5+0 at the start") << Blitz(5, 0, 0, 0, 300000) << 5000.0;
+        QTest::newRow("blitz 5+0 at half speed") << WithSpeed(Blitz(5, 0, 0, 0, 300000), 50) << 2500.0;
+        QTest::newRow("blitz 2+12 after 10 moves") << Blitz(2, 12, 10, 100000, 140000) << 12000.0 + 140000.0 / 60;
+        QTest::newRow("blitz allowance used up") << Blitz(5, 0, 0, 300000, 0) << 0.0;
+        QTest::newRow("blitz past the flag") << Blitz(5, 0, 0, 302000, -2000) << -200.0;
+        QTest::newRow("blitz 800 ms left") << Blitz(1, 0, 0, 59200, 800) << 50.0;
+        QTest::newRow("blitz 8 s left") << Blitz(1, 0, 0, 52000, 8000) << 8000.0 / 60 * 0.5 * 0.25;
+        QTest::newRow("speed factor capped by the clock") << WithSpeed(Blitz(1, 60, 0, 0, 60000), 400) << 6000.0;
+        QTest::newRow("tournament 40/120, 10 moves, 30 min used")
+            << Tournament(40, 120, 0, 10, 1800000, 5400000) << 150000.0;
+        QTest::newRow("tournament second period")
+            << Tournament(40, 120, 0, 40, 7200000, 7200000) << (14400000.0 - 7200000.0) / 46;
+        QTest::newRow("tournament rest time") << Tournament(40, 120, 60, 40, 7200000, 3600000) << 72000.0;
+        QTest::newRow("tournament without moves per period") << Tournament(0, 5, 0, 3, 100000, 200000) << 20000.0;
+        QTest::newRow("seconds per move") << Seconds(true, 3, 150) << 4500.0;
+        QTest::newRow("seconds not a whole number") << Seconds(false, 0, 50) << 500.0;
+        Budget other;
+        other.type = 0;
+        other.previous = 1234;
+        QTest::newRow("no time control keeps the budget") << other << 1234.0;
+    }
+
+    void budgetPerTimeControl() {
+        QFETCH(Budget, budget);
+        QFETCH(double, expected);
+        const double t = budget.Ms();
+        QVERIFY(std::isfinite(t));
+        QVERIFY2(std::abs(t - expected) < 1e-6, qPrintable(QString("budget %1, expected %2").arg(t).arg(expected)));
+        if (budget.type == 2 || budget.type == 4) QVERIFY(t <= std::max(budget.left * 0.2, 50.0));
+    }
+
+    void hardLimit() {
+        const double none = std::numeric_limits<double>::infinity();
+        QCOMPARE(MoveHardLimitMs(true, 1, true, 5, 0), 4900.0);
+        QCOMPARE(MoveHardLimitMs(true, 1, true, 1, 0), 950.0);
+        QCOMPARE(MoveHardLimitMs(false, 1, true, 5, 0), none);
+        QCOMPARE(MoveHardLimitMs(true, 2, true, 0, 60000), 14875.0);
+        QCOMPARE(MoveHardLimitMs(false, 4, true, 0, 60000), 14875.0);
+        QCOMPARE(MoveHardLimitMs(true, 2, true, 0, 300), 0.0);
+    }
+
+    void resignRule_data() {
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QList<int>>("scores");
+        QTest::addColumn<int>("opponentPawns");
+        QTest::addColumn<int>("opponentPieces");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("minutes");
+        QTest::addColumn<int>("bonus");
+        QTest::addColumn<double>("opponentLeft");
+        QTest::addColumn<bool>("resigns");
+        const QList<int> losing = {-700, -650, -700, -800, -900};
+        QTest::newRow("five losing scores") << true << losing << 800 << 3000 << 1 << 0 << 0 << 0.0 << true;
+        QTest::newRow("not enabled") << false << losing << 800 << 3000 << 1 << 0 << 0 << 0.0 << false;
+        QTest::newRow("best score at the threshold")
+            << true << QList<int>{-600, -650, -700, -800, -900} << 800 << 3000 << 1 << 0 << 0 << 0.0 << false;
+        QTest::newRow("one score above the threshold")
+            << true << QList<int>{-700, -650, -500, -800, -900} << 800 << 3000 << 1 << 0 << 0 << 0.0 << false;
+        QTest::newRow("recovering") << true << QList<int>{-700, -650, -700, -800, -1000} << 800 << 3000 << 1 << 0
+                                    << 0 << 0.0 << false;
+        QTest::newRow("opponent cannot mate") << true << losing << 0 << 500 << 1 << 0 << 0 << 0.0 << false;
+        QTest::newRow("opponent with a queen") << true << losing << 0 << 1000 << 1 << 0 << 0 << 0.0 << true;
+        QTest::newRow("blitz 5+0, 25 s left") << true << losing << 800 << 3000 << 2 << 5 << 0 << 25000.0 << false;
+        QTest::newRow("blitz 5+0, 35 s left") << true << losing << 800 << 3000 << 2 << 5 << 0 << 35000.0 << true;
+        QTest::newRow("blitz 5+2, 25 s left") << true << losing << 800 << 3000 << 2 << 5 << 2 << 25000.0 << true;
+        QTest::newRow("blitz 5+2, 15 s left") << true << losing << 800 << 3000 << 2 << 5 << 2 << 15000.0 << false;
+        QTest::newRow("blitz 60+0, 80 s left") << true << losing << 800 << 3000 << 2 << 60 << 0 << 80000.0 << false;
+        QTest::newRow("blitz 60+0, 95 s left") << true << losing << 800 << 3000 << 2 << 60 << 0 << 95000.0 << true;
+        QTest::newRow("tournament 20 min, 25 s left")
+            << true << losing << 800 << 3000 << 4 << 20 << 0 << 25000.0 << false;
+        QTest::newRow("tournament 120 min, 80 s left")
+            << true << losing << 800 << 3000 << 4 << 120 << 0 << 80000.0 << false;
+    }
+
+    void resignRule() {
+        QFETCH(bool, enabled);
+        QFETCH(QList<int>, scores);
+        QFETCH(int, opponentPawns);
+        QFETCH(int, opponentPieces);
+        QFETCH(int, type);
+        QFETCH(int, minutes);
+        QFETCH(int, bonus);
+        QFETCH(double, opponentLeft);
+        QFETCH(bool, resigns);
+        ResignInputs in;
+        in.enabled = enabled;
+        in.bestScore = scores[0];
+        for (int i = 0; i < 5; ++i) in.lastScores[i] = scores[i];
+        in.opponentPawnMaterial = opponentPawns;
+        in.opponentPieceMaterial = opponentPieces;
+        in.timeControlType = type;
+        in.blitzMinutes = minutes;
+        in.tournamentMinutes = minutes;
+        in.blitzBonus = bonus;
+        in.opponentLeftMs = opponentLeft;
+        QCOMPARE(ResignRuleHolds(in), resigns);
+    }
+
+    void scoreTexts() {
+        QCOMPARE(LastScoreText(0), QString("0"));
+        QCOMPARE(LastScoreText(35), QString("0.35"));
+        QCOMPARE(LastScoreText(-120), QString("-1.20"));
+        QCOMPARE(LastScoreText(31994), QString("# in 3"));
+        QCOMPARE(LastScoreText(-31997), QString("-# in 1"));
+        QCOMPARE(NodeCountText(1234567), QString("1,234,567"));
+    }
+
+    // ------------------------------------------------ the driver
+
+    void aStartBookMoveIsPlayedAtOnce() {
+        const Move e4 = FindMove(GameBoard.Pos, "e2e4");
+        StartBookTable[0] = StartBookSlot{KeyLo(GameBoard.Pos.Key), KeyHi(GameBoard.Pos.Key), {e4}};
+        Think();
+        QCOMPARE(w->CurrentPly, 1);
+        QCOMPARE(w->MoveCodes[0], e4);
+        QCOMPARE(w->lblScore->text(), QString("IN BOOK"));
+        QCOMPARE(w->lblLastDepth->text(), QString("0"));
+        QCOMPARE(w->lblLastScore->text(), QString("0"));
+        QCOMPARE(w->lblLastNodes->text(), QString("0"));
+        QCOMPARE(w->lblStatus->text(), QString("   Moved: e4"));
+        QCOMPARE(LastScores[0], 0);
+        QVERIFY(HumanToMove);
+    }
+
+    void aLearningBookMoveIsPlayedAtOnce() {
+        QVERIFY(w->Play("e2e4") == 1);
+        BookRecord r;
+        bookclass::EncodePosition(&GameBoard.Pos, &r);
+        r.Slot[0] = MakeBookSlot(E7 * 64 + E5, 5, 0, 0);
+        QTemporaryDir dir;
+        const std::string path = dir.filePath("MLBook.lib").toStdString();
+        {
+            unsigned char bytes[BOOK_RECORD_BYTES];
+            BookRecordToBytes(r, bytes);
+            std::ofstream out(path, std::ios::binary);
+            out.write(reinterpret_cast<const char*>(bytes), sizeof bytes);
+        }
+        w->Book = std::make_unique<bookclass>(path.c_str());
+        Think();
+        QCOMPARE(w->CurrentPly, 2);
+        QCOMPARE(MoveText(w->MoveCodes[1]), std::string("e7e5"));
+        QCOMPARE(w->lblLastDepth->text(), QString("0"));
+        QCOMPARE(ComputerColour, u8{1});
+        QCOMPARE(EngineIsBlack, 1);
+    }
+
+    void noBookInASetUpGame() {
+        const Move e4 = FindMove(GameBoard.Pos, "e2e4");
+        StartBookTable[0] = StartBookSlot{KeyLo(GameBoard.Pos.Key), KeyHi(GameBoard.Pos.Key), {e4}};
+        PositionSetUp = 1;
+        Think();
+        QCOMPARE(w->CurrentPly, 1);
+        QVERIFY(w->lblLastDepth->text().toInt() >= 1);
+    }
+
+    void aSingleReplyIsPlayedAtOnceWithTheLastScore() {
+        // Kxb2 is the only legal move.
+        w->SetUp("k7/p7/8/8/8/8/1q6/K7 w - - 0 1");
+        PositionSetUp = 1;
+        for (int i = 0; i < MAX_MOVES; ++i) GameBoard.List.Score[i] = 9999;  // whatever an earlier list left
+        LastScores[0] = -250;
+        Think();
+        QCOMPARE(w->CurrentPly, 1);
+        QCOMPARE(MoveText(w->MoveCodes[0]), std::string("a1b2"));
+        QCOMPARE(w->lblLastDepth->text(), QString("0"));
+        QCOMPARE(w->lblLastNodes->text(), QString("0"));
+        QCOMPARE(w->lblLastScore->text(), QString("-2.50"));
+        QCOMPARE(LastScores[0], -250);
+        QCOMPARE(LastScores[1], -250);
+        // White is worse by 2.50: black is ahead, and that is learned at once.
+        QCOMPARE(w->learned.size(), std::size_t{1});
+        QCOMPARE(w->learned[0].result, 0.0);
+        QCOMPARE(LearnResult, -2.0);
+    }
+
+    void aMateIsPlayedAndTheDeepeningStops() {
+        // Rd8+ Rxd8 Rxd8#.
+        w->SetUp("r5k1/5ppp/8/8/8/8/3R1PPP/3R2K1 w - - 0 1");
+        PositionSetUp = 1;
+        Level("30", 100);
+        Think();
+        QCOMPARE(MoveText(w->MoveCodes[0]), std::string("d2d8"));
+        QCOMPARE(w->lblLastScore->text(), QString("# in 2"));  // the mated side moves at ply 4
+        QVERIFY(w->lblLastDepth->text().toInt() <= 4);
+        QCOMPARE(LearnResult, -2.0);  // white ahead, learned at once
+        QCOMPARE(w->learned.front().result, 1.0);
+    }
+
+    void checkmateAndStalemateAreAnnouncedAndNothingIsPlayed_data() {
+        QTest::addColumn<QString>("fen");
+        QTest::addColumn<bool>("protocol");
+        QTest::addColumn<QString>("text");
+        const char* mated = "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3";
+        const char* stalemated = "k7/2Q5/8/8/8/8/8/7K b - - 0 1";
+        QTest::newRow("checkmate") << mated << false << "Checkmate!!";
+        QTest::newRow("stalemate") << stalemated << false << "Stalemate!!";
+        QTest::newRow("checkmate (protocol)") << mated << true << "0-1 {Black mates}";
+        QTest::newRow("stalemate (protocol)") << stalemated << true << "1/2-1/2 {Stalemate}";
+    }
+
+    void checkmateAndStalemateAreAnnouncedAndNothingIsPlayed() {
+        QFETCH(QString, fen);
+        QFETCH(bool, protocol);
+        QFETCH(QString, text);
+        w->SetUp(fen.toStdString());
+        PositionSetUp = 1;
+        ProtocolMode = protocol;
+        Think();
+        QCOMPARE(w->CurrentPly, 0);
+        if (protocol) {
+            QCOMPARE(w->protocol, std::vector<std::string>{text.toStdString()});
+        } else {
+            QCOMPARE(boxes.shown.size(), std::size_t{1});
+            QCOMPARE(boxes.shown[0].text, text);
+            QCOMPARE(boxes.shown[0].caption, QString("Result"));
+        }
+        QVERIFY(HumanToMove);
+    }
+
+    void aFinishedGameRunsNoSearch() {
+        // Drawn by material: the computer neither searches nor plays.
+        w->SetUp("8/8/4k3/8/8/3K4/8/8 w - - 0 1");
+        Think();
+        QCOMPARE(w->CurrentPly, 0);
+        QCOMPARE(NodeCount, i64{0});
+        QVERIFY(HumanToMove);
+        QVERIFY(boxes.shown.empty());
+
+        // Checkmated, and the drawn game again: no ponder search either (a
+        // timer ends one that would start).
+        for (const char* fen : {"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3",
+                                "8/8/4k3/8/8/3K4/8/8 w - - 0 1"}) {
+            w->SetUp(fen);
+            NodeCount = 0;
+            QTimer guard;
+            guard.setSingleShot(true);
+            connect(&guard, &QTimer::timeout, [] { StopSearch = true; });
+            guard.start(1000);
+            w->Ponder();
+            QCOMPARE(NodeCount, i64{0});
+            QVERIFY(!Pondering);
+            StopSearch = false;
+        }
+    }
+
+    void resigningInTheWindowAndOverTheProtocol_data() {
+        QTest::addColumn<bool>("protocol");
+        QTest::newRow("window") << false;
+        QTest::newRow("protocol") << true;
+    }
+
+    void resigningInTheWindowAndOverTheProtocol() {
+        QFETCH(bool, protocol);
+        // Black's lone king against the whole white army.
+        w->SetUp("7k/8/8/8/8/8/PPPPPPPP/RNBQKBNR b KQ - 0 1");
+        PositionSetUp = 1;
+        ProtocolMode = protocol;
+        ResignEnabled = true;
+        for (auto& s : LastScores) s = -700;
+        Think();
+        if (protocol) {
+            QCOMPARE(w->protocol.back(), std::string("1-0 {Morlaquin resigns}"));
+            QCOMPARE(w->CurrentPly, 0);  // the resign line replaces the move
+        } else {
+            QCOMPARE(w->CurrentPly, 1);  // the move is played, then the message
+            QCOMPARE(boxes.shown.size(), std::size_t{1});
+            QCOMPARE(boxes.shown[0].text, QString("Congratulations, Morlaquin resigns"));
+            for (int s : LastScores) QCOMPARE(s, 0);
+        }
+    }
+
+    void noResignWithoutFiveLosingScores() {
+        w->SetUp("7k/8/8/8/8/8/PPPPPPPP/RNBQKBNR b KQ - 0 1");
+        PositionSetUp = 1;
+        ProtocolMode = true;
+        ResignEnabled = true;
+        for (auto& s : LastScores) s = -700;
+        LastScores[3] = -100;  // four moves ago the game still looked fine
+        Think();
+        QCOMPARE(w->CurrentPly, 1);
+        QVERIFY(w->protocol.back().starts_with("move "));
+    }
+
+    void aCancelledSearchPlaysNothing_data() {
+        QTest::addColumn<bool>("force");
+        QTest::newRow("force") << true;  // force mode
+        QTest::newRow("new") << false;   // a cancel counted, force mode off
+    }
+
+    void aCancelledSearchPlaysNothing() {
+        QFETCH(bool, force);
+        // The peer's command arrives while the computer thinks.
+        w->SetUp(StartFen);
+        PositionSetUp = 1;
+        ProtocolMode = true;
+        Level("30", 100);
+        QTimer peer;
+        peer.setSingleShot(true);
+        connect(&peer, &QTimer::timeout, [force] {
+            if (force)
+                HumanVsHuman = true;
+            else
+                ++EngineMoveCancels;
+            StopSearch = true;
+        });
+        peer.start(300);
+        Think();
+        QCOMPARE(w->CurrentPly, 0);
+        for (const std::string& line : w->protocol) QVERIFY(!line.starts_with("move "));
+        QVERIFY(HumanToMove);
+    }
+
+    void secondsPerMoveIsAHardLimitOverTheProtocol() {
+        // A personality three times as slow would take up to twice its
+        // budget; "st 1" still means at most one second.
+        w->SetUp("r1bq1rk1/pp2bppp/2n1pn2/2pp4/3P4/2PBPN2/PP1N1PPP/R1BQ1RK1 w - - 0 1");
+        PositionSetUp = 1;
+        ProtocolMode = true;
+        Level("1", 300);
+        QElapsedTimer clock;
+        clock.start();
+        Think();
+        QVERIFY2(clock.elapsed() < 1150, qPrintable(QString("%1 ms").arg(clock.elapsed())));
+        QCOMPARE(w->CurrentPly, 1);
+    }
+
+    // ------------------------------------------------ a whole game
+
+    void aWholeGameInTheWindow() {
+        // White is the person, moving at random by mouse; black the computer.
+        w->resize(615, 558);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->Timer1->stop();
+        Level("1", 5);  // 50 ms a move
+        std::mt19937 random(20261210);
+        const bool mouse = !w->BoardBitmap.isNull();
+        qInfo("person's moves by %s", mouse ? "mouse" : "PlayFromTo");
+        auto centre = [this](int square) {
+            const int half = static_cast<int>(w->BoardBitmap.width() * 2.0 / 17.0 / 2);
+            return w->SquarePlace(square) + QPoint(half, half);
+        };
+
+        while (!ResultBoxShown() && w->CurrentPly < 600) {
+            QVERIFY(HumanToMove);
+            const std::vector<Move> legal = LegalMoves();
+            QVERIFY(!legal.empty());
+            const Move m = legal[random() % legal.size()];
+            if (MovePromotion(m) != 0) w->promotions = {MovePromotion(m)};
+            const int ply = w->CurrentPly;
+            if (mouse) {
+                QTest::mousePress(w->pntBoard, Qt::LeftButton, Qt::NoModifier, centre(MoveFrom(m)));
+                QTest::mouseMove(w->pntBoard, centre(MoveTo(m)));
+                QTest::mouseRelease(w->pntBoard, Qt::LeftButton, Qt::NoModifier, centre(MoveTo(m)));
+            } else if (w->PlayFromTo(MoveFrom(m), MoveTo(m), 0) == 1) {
+                HumanToMove = false;
+            }
+            QCOMPARE(w->CurrentPly, ply + 1);
+            QCOMPARE(w->MoveCodes[ply], m);
+            if (ResultBoxShown()) break;
+            QVERIFY(!HumanToMove);
+            w->Timer1Timer();  // the computer's reply
+            w->Timer1->stop();
+            QCOMPARE(w->CurrentPly, ply + 2);
+        }
+        QVERIFY2(ResultBoxShown(), "the game did not end");
+        for (const ShownBox& b : boxes.shown) QVERIFY(b.caption == "Result");
+
+        // The record replays to the position on the board.
+        EngineBoard replay;
+        SetupTestPosition(&replay, StartFen);
+        for (int p = 0; p < w->CurrentPly; ++p) {
+            EngineBoard scratch = replay;
+            QVERIFY(MakeMove(&scratch, w->MoveCodes[p], &scratch.Pos) != MAKE_KING_CAPTURED);
+            QVERIFY(!InCheck(&scratch, &scratch.Pos, 0));
+            replay.Pos = scratch.Pos;
+            QCOMPARE(replay.Pos.Key, w->PositionHistory[p + 1].Key);
+        }
+        QCOMPARE(replay.Pos.Key, GameBoard.Pos.Key);
+        QCOMPARE(w->LastPly, w->CurrentPly);
+    }
+};
+
+QTEST_MAIN(ComputerMoveTest)
+#include "test_computermove.moc"

@@ -1,0 +1,279 @@
+// Whole games over the protocol with the real program on pipes: the test
+// plays one side at random, and every "move" line the program writes must be
+// a legal move of the game as the test keeps it.
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bitboard.h"
+#include "eval.h"
+#include "globals.h"
+#include "makemove.h"
+#include "movegen.h"
+#include "test_position.h"
+
+namespace {
+
+const char* const StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+// Every line the program may write during a game.
+bool IsProtocolLine(const std::string& line) {
+    static const QRegularExpression pattern(
+        "^(feature .*|pong .*|move [a-h][1-8][a-h][1-8][nbrq]?"
+        "|0-1 \\{Black mates\\}|1-0 \\{White mates\\}|1/2-1/2 \\{Stalemate\\}"
+        "|1/2-1/2 \\{Draw by repetition\\}|1/2-1/2 \\{Draw by 50 move\\}"
+        "|1/2-1/2 \\{Draw because of insufficient material\\}|[01]-[01] \\{Morlaquin resigns\\}"
+        "|\\d+ -?\\d+ \\d+ \\d+ .*)$");  // thinking: depth, score, time, nodes, moves
+    return pattern.match(QString::fromStdString(line)).hasMatch();
+}
+
+bool IsResultLine(const std::string& line) {
+    return line.starts_with("0-1 ") || line.starts_with("1-0 ") || line.starts_with("1/2-1/2 ");
+}
+
+std::string MoveText(Move m) {
+    static const char* const letters = "  nbrq";
+    std::string s = SquareNames[MoveFrom(m)] + SquareNames[MoveTo(m)];
+    if (MovePromotion(m) != 0) s += letters[MovePromotion(m)];
+    return s;
+}
+
+// The game as the test keeps it.
+class Game {
+public:
+    Game() { SetupTestPosition(&board, StartFen); }
+
+    std::vector<Move> Legal() const {
+        EngineBoard b = board;
+        const int n = InCheck(&b, &b.Pos, 1) ? GenerateEvasions(&b) : GenerateMoves(&b);
+        std::vector<Move> out;
+        for (int i = 0; n > 0 && i <= b.List.Last; ++i) {
+            EngineBoard s = board;
+            const Move m = b.List.Moves[i];
+            if (MakeMove(&s, m, &s.Pos) != MAKE_KING_CAPTURED && !InCheck(&s, &s.Pos, 0)) out.push_back(m);
+        }
+        return out;
+    }
+
+    // Plays a move given in coordinates; false when it is not legal here.
+    bool Play(const std::string& text) {
+        for (const Move m : Legal())
+            if (MoveText(m) == text) {
+                MakeMove(&board, m, &board.Pos);
+                return true;
+            }
+        return false;
+    }
+
+    // The line the program announces for the position, or "" while it goes on.
+    std::string Ending() const {
+        if (Legal().empty()) {
+            if (!InCheck(const_cast<EngineBoard*>(&board), &board.Pos, 1)) return "1/2-1/2 {Stalemate}";
+            return board.Pos.SideToMove == WHITE ? "0-1 {Black mates}" : "1-0 {White mates}";
+        }
+        const int draw = CheckDraw(&board.Pos, 1);
+        if (draw == 3) return "1/2-1/2 {Draw by repetition}";
+        if (draw == 4) return "1/2-1/2 {Draw by 50 move}";
+        EvalContext context{};
+        if (RecognizeEndgame(&context, &board.Pos) == 1) return "1/2-1/2 {Draw because of insufficient material}";
+        return "";
+    }
+
+    int SideToMove() const { return board.Pos.SideToMove; }
+
+private:
+    EngineBoard board;
+};
+
+// The program with its standard input and output on pipes, without a
+// display.
+class Engine {
+public:
+    ~Engine() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+
+    // The program starts in a directory of its own holding its data (the
+    // pictures shared, the two books copied: the learning book is
+    // rewritten when a game's result is known).
+    bool Start() {
+        const QString data = MORLAQUIN_TEST_DATA;
+        if (!dir.isValid() || !QFile::link(data + "/images", dir.filePath("images"))) return false;
+        for (const char* book : {"MLBook.lib", "StartBook.pgn"})
+            if (QFile::exists(data + "/" + book) && !QFile::copy(data + "/" + book, dir.filePath(book))) return false;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(dir.path());
+        process.start(MORLAQUIN_PROGRAM, {});
+        return process.waitForStarted(10000);
+    }
+
+    void Send(const std::string& line) {
+        process.write(QByteArray::fromStdString(line + "\n"));
+        process.waitForBytesWritten(1000);
+    }
+
+    // The next line, or nothing when none comes within the time.
+    std::optional<std::string> Line(int ms) {
+        QDeadlineTimer deadline(ms);
+        while (!process.canReadLine()) {
+            if (deadline.hasExpired() || !process.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+                if (!process.canReadLine()) return std::nullopt;
+        }
+        std::string line = process.readLine().toStdString();
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        lines.push_back(line);
+        return line;
+    }
+
+    // Reads until a line that the test is waiting for; the lines before it
+    // must be thinking lines.
+    std::optional<std::string> Until(int ms, const std::function<bool(const std::string&)>& wanted) {
+        QDeadlineTimer deadline(ms);
+        while (!deadline.hasExpired()) {
+            const auto line = Line(static_cast<int>(deadline.remainingTime()));
+            if (!line) return std::nullopt;
+            if (wanted(*line)) return line;
+        }
+        return std::nullopt;
+    }
+
+    QProcess process;
+    QTemporaryDir dir;
+    std::vector<std::string> lines;
+};
+
+bool IsMoveOrResult(const std::string& line) { return line.starts_with("move ") || IsResultLine(line); }
+
+}  // namespace
+
+class ProtocolGameTest : public QObject {
+    Q_OBJECT
+
+    void Handshake(Engine& e) {
+        QVERIFY(e.Start());
+        e.Send("xboard");
+        e.Send("protover 2");
+        QVERIFY(e.Until(10000, [](const std::string& l) { return l == "feature done=1"; }));
+    }
+
+    void AllLinesAreProtocolLines(const Engine& e) {
+        for (const std::string& line : e.lines) QVERIFY2(IsProtocolLine(line), line.c_str());
+    }
+
+    // The test plays white at random until the game ends; the program,
+    // pondering on the test's time, answers as black.
+    void PlayAsWhiteToTheEnd(Engine& e, Game& game, std::mt19937& random) {
+        for (int ply = 0; ply < 400; ply += 2) {
+            const std::vector<Move> legal = game.Legal();
+            QVERIFY(!legal.empty());
+            const std::string mine = MoveText(legal[random() % legal.size()]);
+            QVERIFY(game.Play(mine));
+            e.Send("time 1000");
+            e.Send("otim 1000");
+            e.Send("usermove " + mine);
+            if (const std::string end = game.Ending(); !end.empty()) {
+                // The program announces the end that the test's move made.
+                QCOMPARE(e.Until(10000, IsMoveOrResult), std::optional<std::string>(end));
+                e.Send("result " + end);
+                qInfo("game over after %d plies: %s", ply + 1, end.c_str());
+                return;
+            }
+            const auto reply = e.Until(10000, IsMoveOrResult);
+            QVERIFY2(reply && reply->starts_with("move "), reply ? reply->c_str() : "no reply");
+            QVERIFY2(game.Play(reply->substr(5)), reply->c_str());
+            if (const std::string end = game.Ending(); !end.empty()) {
+                QCOMPARE(e.Until(10000, IsMoveOrResult), std::optional<std::string>(end));
+                e.Send("result " + end);
+                qInfo("game over after %d plies: %s", ply + 2, end.c_str());
+                return;
+            }
+        }
+        e.Send("result 1/2-1/2 {adjudicated}");
+    }
+
+private slots:
+    void initTestCase() { ResetEngineState(); }  // tables and square names for the test's own game
+
+    void wholeGamesOverPipes() {
+        Engine e;
+        Handshake(e);
+        std::mt19937 random(12345);
+
+        // A first game, the program as black.
+        e.Send("new");
+        e.Send("post");
+        e.Send("hard");
+        e.Send("level 0 1 1");
+        Game first;
+        PlayAsWhiteToTheEnd(e, first, random);
+        if (QTest::currentTestFailed()) return;
+        e.Send("ping 1");
+        QCOMPARE(e.Until(10000, [](const std::string& l) { return l.starts_with("pong"); }),
+                 std::optional<std::string>("pong 1"));
+
+        // A second game in the same process, the program as white.
+        e.Send("new");
+        e.Send("easy");
+        e.Send("level 40 1 0");
+        e.Send("time 1000");
+        e.Send("otim 1000");
+        e.Send("go");
+        Game second;
+        auto move = e.Until(10000, IsMoveOrResult);
+        QVERIFY(move && move->starts_with("move "));
+        QVERIFY2(second.Play(move->substr(5)), move->c_str());
+        const std::vector<Move> replies = second.Legal();
+        const std::string reply = MoveText(replies[random() % replies.size()]);
+        QVERIFY(second.Play(reply));
+        e.Send("time 1000");
+        e.Send("usermove " + reply);
+        move = e.Until(10000, IsMoveOrResult);
+        QVERIFY(move && move->starts_with("move "));
+        QVERIFY2(second.Play(move->substr(5)), move->c_str());
+
+        // Force mode: both sides' moves come from the test, none from the program.
+        e.Send("force");
+        for (int i = 0; i < 2; ++i) {
+            const std::vector<Move> legal = second.Legal();
+            const std::string m = MoveText(legal[random() % legal.size()]);
+            QVERIFY(second.Play(m));
+            e.Send("usermove " + m);
+        }
+        e.Send("ping 2");
+        QCOMPARE(e.Until(10000, [](const std::string& l) { return l.starts_with("pong") || l.starts_with("move "); }),
+                 std::optional<std::string>("pong 2"));
+
+        // "go" makes the program move for the side to move (black here).
+        e.Send("time 1000");
+        e.Send("go");
+        move = e.Until(10000, IsMoveOrResult);
+        QVERIFY(move && move->starts_with("move "));
+        QCOMPARE(second.SideToMove(), BLACK);
+        QVERIFY2(second.Play(move->substr(5)), move->c_str());
+
+        e.Send("result 1/2-1/2 {enough}");
+        e.Send("quit");
+        QVERIFY(e.process.waitForFinished(5000));
+        QCOMPARE(e.process.exitStatus(), QProcess::NormalExit);
+        while (e.Line(100)) {
+        }
+        AllLinesAreProtocolLines(e);
+    }
+};
+
+QTEST_MAIN(ProtocolGameTest)
+#include "test_protocolgame.moc"
