@@ -76,10 +76,3 @@ public:
     }
 };
 
-// Coordinate text of a move: "e2e4", "a7a8q".
-inline std::string MoveText(Move m) {
-    static const char* const letters = "  nbrq";
-    std::string s = SquareNames[MoveFrom(m)] + SquareNames[MoveTo(m)];
-    if (MovePromotion(m) != 0) s += letters[MovePromotion(m)];
-    return s;
-}

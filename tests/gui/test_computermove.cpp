@@ -41,7 +41,7 @@ Move FindMove(const Position& pos, const std::string& squares) {
     b.Pos = pos;
     GenerateMoves(&b);
     for (int i = 0; i <= b.List.Last; ++i)
-        if (MoveText(b.List.Moves[i]).substr(0, 4) == squares) return b.List.Moves[i];
+        if (CoordinateText(b.List.Moves[i]).substr(0, 4) == squares) return b.List.Moves[i];
     return 0;
 }
 
@@ -308,7 +308,7 @@ private slots:
         w->Book = std::make_unique<bookclass>(path.c_str());
         Think();
         QCOMPARE(w->CurrentPly, 2);
-        QCOMPARE(MoveText(w->MoveCodes[1]), std::string("e7e5"));
+        QCOMPARE(CoordinateText(w->MoveCodes[1]), std::string("e7e5"));
         QCOMPARE(w->lblLastDepth->text(), QString("0"));
         QCOMPARE(ComputerColour, u8{1});
         QCOMPARE(EngineIsBlack, 1);
@@ -331,7 +331,7 @@ private slots:
         LastScores[0] = -250;
         Think();
         QCOMPARE(w->CurrentPly, 1);
-        QCOMPARE(MoveText(w->MoveCodes[0]), std::string("a1b2"));
+        QCOMPARE(CoordinateText(w->MoveCodes[0]), std::string("a1b2"));
         QCOMPARE(w->lblLastDepth->text(), QString("0"));
         QCOMPARE(w->lblLastNodes->text(), QString("0"));
         QCOMPARE(w->lblLastScore->text(), QString("-2.50"));
@@ -349,7 +349,7 @@ private slots:
         PositionSetUp = 1;
         Level("30", 100);
         Think();
-        QCOMPARE(MoveText(w->MoveCodes[0]), std::string("d2d8"));
+        QCOMPARE(CoordinateText(w->MoveCodes[0]), std::string("d2d8"));
         QCOMPARE(w->lblLastScore->text(), QString("# in 2"));  // the mated side moves at ply 4
         QVERIFY(w->lblLastDepth->text().toInt() <= 4);
         QCOMPARE(LearnResult, -2.0);  // white ahead, learned at once

@@ -23,7 +23,7 @@ const char* const StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq
 int ListIndex(const std::string& move) {
     GenerateMoves(&GameBoard);
     for (int i = 0; i <= GameBoard.List.Last; ++i)
-        if (MoveText(GameBoard.List.Moves[i]).substr(0, 4) == move) return i;
+        if (CoordinateText(GameBoard.List.Moves[i]).substr(0, 4) == move) return i;
     return -1;
 }
 
@@ -70,7 +70,7 @@ private slots:
         QCOMPARE(w->Play(line[0]), 1);
         QCOMPARE(w->Cell(0, 0), QString("1.   e4"));
         QCOMPARE(w->MoveTexts[0], std::string("e4"));
-        QCOMPARE(MoveText(w->MoveCodes[0]), std::string("e2e4"));
+        QCOMPARE(CoordinateText(w->MoveCodes[0]), std::string("e2e4"));
         QCOMPARE(w->LastMove, w->MoveCodes[0]);
         QCOMPARE(w->LastPly, 1);
         QVERIFY(SamePosition(w->PositionHistory[1], GameBoard.Pos));

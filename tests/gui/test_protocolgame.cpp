@@ -40,13 +40,6 @@ bool IsResultLine(const std::string& line) {
     return line.starts_with("0-1 ") || line.starts_with("1-0 ") || line.starts_with("1/2-1/2 ");
 }
 
-std::string MoveText(Move m) {
-    static const char* const letters = "  nbrq";
-    std::string s = SquareNames[MoveFrom(m)] + SquareNames[MoveTo(m)];
-    if (MovePromotion(m) != 0) s += letters[MovePromotion(m)];
-    return s;
-}
-
 // The game as the test keeps it.
 class Game {
 public:
@@ -67,7 +60,7 @@ public:
     // Plays a move given in coordinates; false when it is not legal here.
     bool Play(const std::string& text) {
         for (const Move m : Legal())
-            if (MoveText(m) == text) {
+            if (CoordinateText(m) == text) {
                 MakeMove(&board, m, &board.Pos);
                 return true;
             }
@@ -180,7 +173,7 @@ class ProtocolGameTest : public QObject {
         for (int ply = 0; ply < 400; ply += 2) {
             const std::vector<Move> legal = game.Legal();
             QVERIFY(!legal.empty());
-            const std::string mine = MoveText(legal[random() % legal.size()]);
+            const std::string mine = CoordinateText(legal[random() % legal.size()]);
             QVERIFY(game.Play(mine));
             e.Send("time 1000");
             e.Send("otim 1000");
@@ -237,7 +230,7 @@ private slots:
         QVERIFY(move && move->starts_with("move "));
         QVERIFY2(second.Play(move->substr(5)), move->c_str());
         const std::vector<Move> replies = second.Legal();
-        const std::string reply = MoveText(replies[random() % replies.size()]);
+        const std::string reply = CoordinateText(replies[random() % replies.size()]);
         QVERIFY(second.Play(reply));
         e.Send("time 1000");
         e.Send("usermove " + reply);
@@ -249,7 +242,7 @@ private slots:
         e.Send("force");
         for (int i = 0; i < 2; ++i) {
             const std::vector<Move> legal = second.Legal();
-            const std::string m = MoveText(legal[random() % legal.size()]);
+            const std::string m = CoordinateText(legal[random() % legal.size()]);
             QVERIFY(second.Play(m));
             e.Send("usermove " + m);
         }
