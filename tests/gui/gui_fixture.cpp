@@ -1,8 +1,11 @@
 #include "gui_fixture.h"
 
 #include <QApplication>
+#include <QFile>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "bitboard.h"
 #include "globals.h"
@@ -21,6 +24,15 @@ BoxAnswer ScriptedBoxes::Show(QWidget*, const QString& text, const QString& capt
         return a;
     }
     return ClosedBoxAnswer(buttons);
+}
+
+bool FileDialogBoxes::RunFileDialog(QFileDialog* dialog, QString* fileName) {
+    dialogs.push_back({dialog->objectName(), dialog->nameFilters(), dialog->acceptMode(),
+                       dialog->testOption(QFileDialog::DontConfirmOverwrite)});
+    if (files.empty()) return false;
+    *fileName = files.front();
+    files.pop_front();
+    return true;
 }
 
 TestWindow::TestWindow() {
@@ -122,6 +134,18 @@ std::vector<std::string> ShufflePlies(int n) {
 }
 
 std::vector<Move> LegalMoves() { return LegalMovesOf(GameBoard); }
+
+std::string ReadWholeFile(const QString& path) {
+    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteWholeFile(const QString& path, const std::string& bytes) {
+    std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
 
 bool SamePosition(const Position& a, const Position& b) {
     return std::memcmp(a.Pieces, b.Pieces, sizeof a.Pieces) == 0 && a.SideToMove == b.SideToMove &&

@@ -3,7 +3,9 @@
 // the way the play-move routine records them.
 #pragma once
 
+#include <QFileDialog>
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 #include <functional>
@@ -27,6 +29,21 @@ public:
     BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons) override;
     std::deque<BoxAnswer> answers;
     std::vector<ShownBox> shown;
+};
+
+// Boxes that also answer the file dialogs from a script: a queued name is
+// chosen, an empty queue cancels. Every dialog run is recorded.
+class FileDialogBoxes : public ScriptedBoxes {
+public:
+    bool RunFileDialog(QFileDialog* dialog, QString* fileName) override;
+    struct Seen {
+        QString name;
+        QStringList filters;
+        QFileDialog::AcceptMode mode;
+        bool noOverwritePrompt;
+    };
+    std::deque<QString> files;
+    std::vector<Seen> dialogs;
 };
 
 struct LearnedMove {
@@ -75,6 +92,10 @@ std::vector<std::string> ShufflePlies(int n);
 
 // The legal moves of the game board's position.
 std::vector<Move> LegalMoves();
+
+// A file's bytes, and a file made of the bytes (replacing what it held).
+std::string ReadWholeFile(const QString& path);
+void WriteWholeFile(const QString& path, const std::string& bytes);
 
 // Positions equal in everything a game position holds.
 bool SamePosition(const Position& a, const Position& b);
