@@ -154,7 +154,9 @@ public:
     void AutoplayClick();
     void btnPonderClick();
 
-    // ---- The game loop: at most one command per tick.
+    // ---- The game loop: at most one posted command per tick, or in protocol
+    // mode the received commands that can be carried out before the engine
+    // is to move.
     void Timer1Timer();
     // The tick's part for a posted command or a waiting protocol time value;
     // false when there was neither.

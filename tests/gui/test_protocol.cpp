@@ -1,6 +1,6 @@
 // Protocol mode inside the process: the keyword table and its parsers, the
-// input read line by line, the first-word test, the output lines, and the
-// reader thread's wait for the mailbox.
+// input read line by line, the first-word test, the output lines, the reader
+// thread's queue, what waiting commands do to a search, and stop signals.
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -15,7 +15,6 @@
 #include <climits>
 #include <csignal>
 #include <memory>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
