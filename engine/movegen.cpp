@@ -397,6 +397,10 @@ int GenerateEvasions(EngineBoard* record) {
                                          : GenerateEvasionsFor<BLACK>(record);
 }
 
+int GenerateAll(EngineBoard* record) {
+    return InCheck(record, &record->Pos, 1) ? GenerateEvasions(record) : GenerateMoves(record);
+}
+
 void AddMove(EngineBoard* record) {
     MoveGenState& g = record->Gen;
     Emitter e{record->List.Moves, g.Count, false, record->Pos.Pieces[SideOf(&record->Pos) ^ 1], g.Enemy,

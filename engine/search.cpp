@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include "eval.h"
 #include "globals.h"
@@ -10,11 +11,13 @@
 #include "makemove.h"
 #include "movegen.h"
 #include "ordering.h"
+#include "timemanager.h"
 
 i64 LastPollNodeCount = 0;
 i64 QuiesceNodeCount = 0;
 i64 SearchStartTick = 0;
 double TargetTimeMs = 0.0;
+double SearchHardLimitMs = std::numeric_limits<double>::infinity();
 i32 BestMoveStability = 0;
 i32 IterationDepth = 0;
 i32 RootAlpha = -MATE_SCORE;
@@ -25,6 +28,7 @@ void ResetSearchState() {
     QuiesceNodeCount = 0;
     SearchStartTick = 0;
     TargetTimeMs = 0.0;
+    SearchHardLimitMs = std::numeric_limits<double>::infinity();
     BestMoveStability = 0;
     IterationDepth = 0;
     RootAlpha = -MATE_SCORE;
@@ -45,19 +49,9 @@ inline bool RecognisedEndgame(EngineBoard* root, const Position* pos, int* score
     return true;
 }
 
-// The time test: the bound tightens as the best move stays the same.
 void TestTime() {
     const double elapsed = static_cast<double>(Host().TickMs() - SearchStartTick);
-    const double t = TargetTimeMs;
-    const int s = BestMoveStability;
-    bool stop = elapsed > 3.0 * t;
-    if (s > 3 && elapsed > 0.7 * t) stop = true;
-    if (s > 2 && elapsed > 0.8 * t) stop = true;
-    if (s > 1 && elapsed > 0.9 * t) stop = true;
-    if (s > 0 && elapsed > 1.1 * t) stop = true;
-    if (s > -1 && elapsed > 1.5 * t) stop = true;
-    if (s > -2 && elapsed > 2.0 * t) stop = true;
-    if (stop) StopSearch = true;
+    if (SearchTimeIsUp(elapsed, TargetTimeMs, BestMoveStability, SearchHardLimitMs)) StopSearch = true;
 }
 
 void Poll() {
