@@ -94,7 +94,7 @@ int Search(EngineBoard* root, const Position* pos, int depth, int ply, int alpha
     }
 
     EngineBoard work;
-    work.Pos = *pos;
+    CopyPosition(&work.Pos, pos);
     const int side = work.Pos.SideToMove;
     const bool inCheck = InCheck(root, &work.Pos, 1);
     int n;
@@ -161,7 +161,7 @@ int Search(EngineBoard* root, const Position* pos, int depth, int ply, int alpha
         const int r = MakeMove(root, m, &work.Pos);
         if (r == MAKE_KING_CAPTURED) {
             // Half made: the previous move was illegal; nothing to search here.
-            work.Pos = *pos;
+            CopyPosition(&work.Pos, pos);
             continue;
         }
 
@@ -177,12 +177,12 @@ int Search(EngineBoard* root, const Position* pos, int depth, int ply, int alpha
         if (ply > 2 * IterationDepth) childDepth = 0;
 
         if (futile && PieceValue[MoveCaptured(m)] + base <= alpha && !InCheck(root, &work.Pos, 1)) {
-            work.Pos = *pos;
+            CopyPosition(&work.Pos, pos);
             searched = true;
             continue;
         }
         if (InCheck(root, &work.Pos, 0)) {
-            work.Pos = *pos;
+            CopyPosition(&work.Pos, pos);
             continue;
         }
 
@@ -200,7 +200,7 @@ int Search(EngineBoard* root, const Position* pos, int depth, int ply, int alpha
             if (score > alpha && score < beta) score = -Quiesce(root, &work.Pos, 0, ply + 1, -beta, -alpha);
         }
 
-        work.Pos = *pos;
+        CopyPosition(&work.Pos, pos);
         if (SearchStopped()) return 0;
 
         if (score > alpha) {
@@ -230,7 +230,7 @@ int Quiesce(EngineBoard* root, const Position* pos, int depth, int ply, int alph
     if (RecognisedEndgame(root, pos, &known)) return known;
 
     EngineBoard work;
-    work.Pos = *pos;
+    CopyPosition(&work.Pos, pos);
     const int side = work.Pos.SideToMove;
     bool inCheck = false;
     int n = 0;
@@ -281,12 +281,12 @@ int Quiesce(EngineBoard* root, const Position* pos, int depth, int ply, int alph
         const int r = MakeMove(root, m, &work.Pos);
         QuiesceNodeCount += 1;
         if (r == MAKE_KING_CAPTURED || (inCheck && InCheck(root, &work.Pos, 0))) {
-            work.Pos = *pos;
+            CopyPosition(&work.Pos, pos);
             continue;
         }
         int score = -Quiesce(root, &work.Pos, depth - ONE_PLY, ply + 1, -alpha - 1, -alpha);
         if (score > alpha && score < beta) score = -Quiesce(root, &work.Pos, depth - ONE_PLY, ply + 1, -beta, -alpha);
-        work.Pos = *pos;
+        CopyPosition(&work.Pos, pos);
         if (score > alpha) {
             if (score >= beta) return score;
             alpha = score;

@@ -58,7 +58,7 @@ u64 Perft(EngineBoard* boards, int depth) {
     if (GenerateMoves(&board) < 0) return 0;
     u64 leaves = 0;
     for (int i = 0; i <= board.List.Last; ++i) {
-        child.Pos = board.Pos;
+        CopyPosition(&child.Pos, &board.Pos);
         if (MakeMove(&child, board.List.Moves[i], &child.Pos) < 0) continue;
         if (InCheck(&child, &child.Pos, 0)) continue;
         leaves += depth == 1 ? 1 : Perft(boards + 1, depth - 1);
