@@ -51,11 +51,6 @@ bool OneMinorOnly(const Position* pos, int c) {
 
 }  // namespace
 
-i64 ScaleTerm(i64 term, i64 weight) {
-    // Terms are small table values; the product of 32-bit inputs fits.
-    return term * weight / 100;
-}
-
 int Evaluate(EvalContext* ctx, const Position* pos, int ply, int alpha, int beta) {
     const int s = pos->SideToMove;
     const int o = 1 - s;

@@ -85,8 +85,10 @@ extern const SquareTable CentreTable;
 extern const SquareTable QueensideKingTable;
 extern const SquareTable KingsideKingTable;
 
-// (term * weight) / 100, truncated toward zero, without overflow.
-i64 ScaleTerm(i64 term, i64 weight);
+// (term * weight) / 100, truncated toward zero. Terms are small table
+// values; the product of 32-bit inputs fits. The neutral weight skips the
+// arithmetic.
+inline i64 ScaleTerm(i64 term, i64 weight) { return weight == 100 ? term : term * weight / 100; }
 
 // Score from the side to move. May return exactly alpha or beta (lazy cut).
 int Evaluate(EvalContext* ctx, const Position* pos, int ply, int alpha, int beta);

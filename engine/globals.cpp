@@ -5,6 +5,7 @@
 #include "bitboard.h"
 #include "eval.h"
 #include "hash.h"
+#include "movedriver.h"
 #include "movegen.h"
 #include "rootsearch.h"
 #include "search.h"
@@ -89,6 +90,7 @@ void ResetEngineState() {
     QuiesceMargin = 0;
     ResetSearchState();
     ResetRootSearchState();
+    ResetMoveDriverState();
     LazyEvalMargin = 0;
     ComputerColour = 1;
     RootHasCastled[0] = RootHasCastled[1] = 0;

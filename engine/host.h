@@ -2,6 +2,7 @@
 // tests and benchmarks use fakes or the default host.
 #pragma once
 
+#include <limits>
 #include <string>
 
 #include "types.h"
@@ -22,9 +23,12 @@ public:
     virtual bool PostThinking() = 0;
     virtual int CurrentPly() = 0;
     virtual i64 MoveStartTick() = 0;
+    // Brings the clocks up to date; the side's remaining time in ms.
+    virtual double ClockLeftMs(int side) = 0;
 };
 
-// A host with a steady clock that does nothing else (ply 0, no protocol).
+// A host with a steady clock that does nothing else (ply 0, no protocol, no
+// chess clock).
 class DefaultEngineHost : public EngineHost {
 public:
     i64 TickMs() override;
@@ -35,6 +39,7 @@ public:
     bool PostThinking() override { return false; }
     int CurrentPly() override { return 0; }
     i64 MoveStartTick() override { return 0; }
+    double ClockLeftMs(int) override { return std::numeric_limits<double>::infinity(); }
 };
 
 // The host in use; the default host until one is set. nullptr restores the default.

@@ -3,6 +3,7 @@
 #include "bitboard.h"
 #include "globals.h"
 #include "hash.h"
+#include "movegen.h"
 
 namespace {
 
@@ -220,4 +221,42 @@ int CheckDraw(const Position* pos, int ply) {
         if (pos->KeyHistory[i] == pos->Key) ++n;
     if (n > 2 || (n > 1 && ply > 2)) return 3;
     return 0;
+}
+
+namespace {
+
+// The move made on a copy leaves the mover's king safe. Leaves NodeCount as
+// it was.
+bool LeavesKingSafe(const Position& pos, Move move) {
+    EngineBoard scratch;
+    scratch.Pos = pos;
+    const i64 nodes = NodeCount;
+    const int r = MakeMove(&scratch, move, &scratch.Pos);
+    NodeCount = nodes;
+    return r != MAKE_KING_CAPTURED && !InCheck(&scratch, &scratch.Pos, 0);
+}
+
+}  // namespace
+
+bool IsLegalMove(const Position& pos, Move move) {
+    if (move == 0) return false;
+    EngineBoard probe;
+    probe.Pos = pos;
+    if (GenerateMoves(&probe) < 1) return false;
+    for (int i = 0; i <= probe.List.Last; ++i)
+        if (probe.List.Moves[i] == move) return LeavesKingSafe(pos, move);
+    return false;
+}
+
+int LegalMoveCount(const Position& pos, Move* last) {
+    EngineBoard scratch;
+    scratch.Pos = pos;
+    if (GenerateAll(&scratch) < 1) return 0;
+    int count = 0;
+    for (int i = 0; i <= scratch.List.Last; ++i) {
+        if (!LeavesKingSafe(pos, scratch.List.Moves[i])) continue;
+        ++count;
+        if (last) *last = scratch.List.Moves[i];
+    }
+    return count;
 }

@@ -15,3 +15,9 @@ int MakeNullMove(EngineBoard* unused, Position* pos);
 int UnmakeNullMove(EngineBoard* unused, Position* pos);
 // 4 fifty-move rule, 3 repetition, 0 otherwise.
 int CheckDraw(const Position* pos, int ply);
+
+// A move of the position (one GenerateMoves lists) that does not leave the
+// mover's king attacked. Leaves NodeCount as it was.
+bool IsLegalMove(const Position& pos, Move move);
+// The number of legal moves, and the last of them in generated order.
+int LegalMoveCount(const Position& pos, Move* last);

@@ -195,13 +195,36 @@ inline Bitboard PieceReach(int from, Bitboard occupied) {
     else return RookReach(from, occupied) | BishopReach(from, occupied);
 }
 
-// The moves of every piece of one kind to the targets, squares ascending;
-// false once a king capture has turned up.
+// The reach of a slider that ends on few targets: only the rays that hold
+// one of them are walked.
+inline Bitboard RaysToTargets(const Bitboard (&rays)[64][4], int sq, Bitboard occupied, Bitboard targets) {
+    Bitboard r = 0;
+    if (rays[sq][0] & targets) r |= RayUp(rays, sq, 0, occupied);
+    if (rays[sq][1] & targets) r |= RayUp(rays, sq, 1, occupied);
+    if (rays[sq][2] & targets) r |= RayDown(rays, sq, 2, occupied);
+    if (rays[sq][3] & targets) r |= RayDown(rays, sq, 3, occupied);
+    return r & targets;
+}
+
 template <int Piece>
+inline Bitboard SparseReach(int from, Bitboard occupied, Bitboard targets) {
+    if constexpr (Piece == KNIGHT) return KnightAttacks[from] & targets;
+    else if constexpr (Piece == BISHOP) return RaysToTargets(BishopRays, from, occupied, targets);
+    else if constexpr (Piece == ROOK) return RaysToTargets(RookRays, from, occupied, targets);
+    else return RaysToTargets(RookRays, from, occupied, targets) | RaysToTargets(BishopRays, from, occupied, targets);
+}
+
+// The moves of every piece of one kind to the targets, squares ascending;
+// false once a king capture has turned up. Sparse: the targets are a few
+// squares (captures), so that testing each ray first saves work.
+template <int Piece, bool Sparse = false>
 inline bool AddPieceMoves(Emitter& e, Bitboard pieces, Bitboard occupied, Bitboard targets) {
     while (pieces) {
         const int from = PopBit(pieces);
-        e.AddTargets(from, Piece, PieceReach<Piece>(from, occupied) & targets);
+        if constexpr (Sparse)
+            e.AddTargets(from, Piece, SparseReach<Piece>(from, occupied, targets));
+        else
+            e.AddTargets(from, Piece, PieceReach<Piece>(from, occupied) & targets);
     }
     return !e.kingCapturable;
 }
@@ -218,10 +241,11 @@ inline bool AddUnpinnedMoves(Emitter& e, EngineBoard* r, Bitboard pieces, Bitboa
 }
 
 // Knights, bishops and rooks, in that order, up to a king capture.
+template <bool Sparse = false>
 inline bool AddMinorAndRookMoves(Emitter& e, const Bitboard* own, Bitboard occupied, Bitboard targets) {
-    return AddPieceMoves<KNIGHT>(e, own[KNIGHT], occupied, targets) &&
-           AddPieceMoves<BISHOP>(e, own[BISHOP], occupied, targets) &&
-           AddPieceMoves<ROOK>(e, own[ROOK], occupied, targets);
+    return AddPieceMoves<KNIGHT, Sparse>(e, own[KNIGHT], occupied, targets) &&
+           AddPieceMoves<BISHOP, Sparse>(e, own[BISHOP], occupied, targets) &&
+           AddPieceMoves<ROOK, Sparse>(e, own[ROOK], occupied, targets);
 }
 
 // One pawn's moves: pushes that land on block, captures onto captures (the
@@ -313,7 +337,7 @@ int GenerateCapturesFor(EngineBoard* r) {
     e.enemy = g.Enemy;
     const Bitboard targets = g.CaptureTargets;
 
-    if (!AddPieceMoves<QUEEN>(e, own[QUEEN], occupied, targets)) return Finish(r, e);
+    if (!AddPieceMoves<QUEEN, true>(e, own[QUEEN], occupied, targets)) return Finish(r, e);
 
     const Bitboard pawnCaptureTargets = targets | e.epTarget;
     for (Bitboard b = own[PAWN] & MOVABLE_PAWNS[C]; b;) {
@@ -326,7 +350,7 @@ int GenerateCapturesFor(EngineBoard* r) {
             e.AddTargets(from, PAWN, PawnPushes[from][C][1] & pawnCaptureTargets);
         }
     }
-    if (e.kingCapturable || !AddMinorAndRookMoves(e, own, occupied, targets)) return Finish(r, e);
+    if (e.kingCapturable || !AddMinorAndRookMoves<true>(e, own, occupied, targets)) return Finish(r, e);
 
     const int king = KingSquareOf(p, C);
     if (king >= 0) e.AddTargets(king, KING, KingAttacks[king] & targets);
@@ -395,6 +419,10 @@ int GenerateCaptures(EngineBoard* record) {
 int GenerateEvasions(EngineBoard* record) {
     return SideOf(&record->Pos) == WHITE ? GenerateEvasionsFor<WHITE>(record)
                                          : GenerateEvasionsFor<BLACK>(record);
+}
+
+int GenerateAll(EngineBoard* record) {
+    return InCheck(record, &record->Pos, 1) ? GenerateEvasions(record) : GenerateMoves(record);
 }
 
 void AddMove(EngineBoard* record) {

@@ -14,6 +14,8 @@ extern i32 QuiesceMargin;
 int GenerateMoves(EngineBoard* record);
 int GenerateCaptures(EngineBoard* record);
 int GenerateEvasions(EngineBoard* record);
+// Evasions when the side to move is in check, else GenerateMoves.
+int GenerateAll(EngineBoard* record);
 
 void AddMove(EngineBoard* record);
 void AddMovesToTargets(EngineBoard* record, Bitboard targets);

@@ -11,16 +11,24 @@ bool SameSquares(Move a, Move b) { return MoveFrom(a) == MoveFrom(b) && MoveTo(a
 
 bool PlyInRange(int ply) { return ply >= 0 && ply < MAX_PLY; }
 
+// The piece-square table of each piece code and side; the king's (and the
+// unused codes') is all zero.
+constexpr SquareTable NoGain{};
+const SquareTable* const GainTables[8][2] = {
+    {&NoGain, &NoGain},
+    {&PawnTable[0], &PawnTable[1]},
+    {&KnightTable[0], &KnightTable[1]},
+    {&BishopTable[0], &BishopTable[1]},
+    {&RookTable, &RookTable},
+    {&QueenTable[0], &QueenTable[1]},
+    {&NoGain, &NoGain},
+    {&NoGain, &NoGain},
+};
+
 // Piece-square gain of a move for the side to move; the king gets nothing.
 int SquareGain(int piece, int side, int from, int to) {
-    switch (piece) {
-        case PAWN: return PawnTable[side][to] - PawnTable[side][from];
-        case KNIGHT: return KnightTable[side][to] - KnightTable[side][from];
-        case BISHOP: return BishopTable[side][to] - BishopTable[side][from];
-        case ROOK: return RookTable[to] - RookTable[from];
-        case QUEEN: return QueenTable[side][to] - QueenTable[side][from];
-        default: return 0;
-    }
+    const SquareTable& table = *GainTables[piece & 7][side];
+    return table[to] - table[from];
 }
 
 }  // namespace
@@ -36,9 +44,15 @@ void SwapMoves(MoveList* list, int i, int j) {
 
 void PickBestMove(MoveList* list, int i) {
     if (i >= list->Last) return;
+    // Without branches on the scores, which the processor cannot foresee.
     int best = i;
-    for (int j = i + 1; j <= list->Last; ++j)
-        if (list->Score[j] > list->Score[best]) best = j;
+    i32 bestScore = list->Score[i];
+    for (int j = i + 1; j <= list->Last; ++j) {
+        const i32 s = list->Score[j];
+        const bool better = s > bestScore;
+        best = better ? j : best;
+        bestScore = better ? s : bestScore;
+    }
     if (best != i) SwapMoves(list, i, best);
 }
 

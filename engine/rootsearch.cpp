@@ -73,23 +73,6 @@ void SortByNodes(MoveList* list, i64* nodes) {
     }
 }
 
-// Whether the move is one of the position's moves and leaves its own king
-// safe. Leaves the node counter as it was.
-bool IsLegalMove(const Position& pos, Move move) {
-    if (move == 0) return false;
-    EngineBoard probe;
-    probe.Pos = pos;
-    const int n = GenerateMoves(&probe);
-    if (n < 1) return false;
-    bool listed = false;
-    for (int i = 0; i <= probe.List.Last && !listed; ++i) listed = probe.List.Moves[i] == move;
-    if (!listed) return false;
-    const i64 nodes = NodeCount;
-    const int r = MakeMove(&probe, move, &probe.Pos);
-    NodeCount = nodes;
-    return r != MAKE_KING_CAPTURED && !InCheck(&probe, &probe.Pos, 0);
-}
-
 }  // namespace
 
 std::string ScoreLabelText(int score) {
@@ -293,20 +276,22 @@ int SearchRoot(int depth, int alpha, int beta, bool generate, bool display) {
     return ROOT_SEARCHED;
 }
 
-void Ponder() {
-    Pondering = true;
+void BeginSearch(i64 startTick) {
+    StaleHashCount = GameBoard.Pos.FiftyMoveCounter > 50 ? StaleHashCount + 1 : 0;
     NodeCount = 0;
     LastPollNodeCount = 0;
+    QuiesceNodeCount = 0;
     SearchUninterruptible = false;
-    PonderBoard.Pos = GameBoard.Pos;
     for (auto& row : HistoryTable)
         for (auto& h : row) h = 0;
-    if (GameBoard.Pos.FiftyMoveCounter > 50)
-        StaleHashCount += 1;
-    else
-        StaleHashCount = 0;
-    SearchStartTick = Host().TickMs();
+    SearchStartTick = startTick;
     IterationDepth = 0;
+}
+
+void Ponder() {
+    Pondering = true;
+    PonderBoard.Pos = GameBoard.Pos;
+    BeginSearch(Host().TickMs());
 
     const Position& ponder = PonderBoard.Pos;
     Move reply = ProbeHashMove(KeyLo(ponder.Key), KeyHi(ponder.Key));

@@ -33,6 +33,12 @@ constexpr int ROOT_FAIL_HIGH = -11;
 // every other move with best - 1.
 int SearchRoot(int depth, int alpha, int beta, bool generate, bool display);
 
+// The resets at the start of a search of the game position, the engine's
+// move or the ponder search: node counters, history table, the stale-hash
+// count from the fifty-move counter, the start tick (ms, the host's clock)
+// and the iteration depth; the search can be interrupted.
+void BeginSearch(i64 startTick);
+
 // Guesses the opponent's reply, makes it on PonderBoard and deepens a search
 // of the result until stopped; leaves its results in the hash table only.
 void Ponder();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include "eval.h"
 #include "globals.h"
@@ -10,11 +11,13 @@
 #include "makemove.h"
 #include "movegen.h"
 #include "ordering.h"
+#include "timemanager.h"
 
 i64 LastPollNodeCount = 0;
 i64 QuiesceNodeCount = 0;
 i64 SearchStartTick = 0;
 double TargetTimeMs = 0.0;
+double SearchHardLimitMs = std::numeric_limits<double>::infinity();
 i32 BestMoveStability = 0;
 i32 IterationDepth = 0;
 i32 RootAlpha = -MATE_SCORE;
@@ -25,6 +28,7 @@ void ResetSearchState() {
     QuiesceNodeCount = 0;
     SearchStartTick = 0;
     TargetTimeMs = 0.0;
+    SearchHardLimitMs = std::numeric_limits<double>::infinity();
     BestMoveStability = 0;
     IterationDepth = 0;
     RootAlpha = -MATE_SCORE;
@@ -45,19 +49,9 @@ inline bool RecognisedEndgame(EngineBoard* root, const Position* pos, int* score
     return true;
 }
 
-// The time test: the bound tightens as the best move stays the same.
 void TestTime() {
     const double elapsed = static_cast<double>(Host().TickMs() - SearchStartTick);
-    const double t = TargetTimeMs;
-    const int s = BestMoveStability;
-    bool stop = elapsed > 3.0 * t;
-    if (s > 3 && elapsed > 0.7 * t) stop = true;
-    if (s > 2 && elapsed > 0.8 * t) stop = true;
-    if (s > 1 && elapsed > 0.9 * t) stop = true;
-    if (s > 0 && elapsed > 1.1 * t) stop = true;
-    if (s > -1 && elapsed > 1.5 * t) stop = true;
-    if (s > -2 && elapsed > 2.0 * t) stop = true;
-    if (stop) StopSearch = true;
+    if (SearchTimeIsUp(elapsed, TargetTimeMs, BestMoveStability, SearchHardLimitMs)) StopSearch = true;
 }
 
 void Poll() {
@@ -100,7 +94,7 @@ int Search(EngineBoard* root, const Position* pos, int depth, int ply, int alpha
     }
 
     EngineBoard work;
-    work.Pos = *pos;
+    CopyPosition(&work.Pos, pos);
     const int side = work.Pos.SideToMove;
     const bool inCheck = InCheck(root, &work.Pos, 1);
     int n;
@@ -167,7 +161,7 @@ int Search(EngineBoard* root, const Position* pos, int depth, int ply, int alpha
         const int r = MakeMove(root, m, &work.Pos);
         if (r == MAKE_KING_CAPTURED) {
             // Half made: the previous move was illegal; nothing to search here.
-            work.Pos = *pos;
+            CopyPosition(&work.Pos, pos);
             continue;
         }
 
@@ -183,12 +177,12 @@ int Search(EngineBoard* root, const Position* pos, int depth, int ply, int alpha
         if (ply > 2 * IterationDepth) childDepth = 0;
 
         if (futile && PieceValue[MoveCaptured(m)] + base <= alpha && !InCheck(root, &work.Pos, 1)) {
-            work.Pos = *pos;
+            CopyPosition(&work.Pos, pos);
             searched = true;
             continue;
         }
         if (InCheck(root, &work.Pos, 0)) {
-            work.Pos = *pos;
+            CopyPosition(&work.Pos, pos);
             continue;
         }
 
@@ -206,7 +200,7 @@ int Search(EngineBoard* root, const Position* pos, int depth, int ply, int alpha
             if (score > alpha && score < beta) score = -Quiesce(root, &work.Pos, 0, ply + 1, -beta, -alpha);
         }
 
-        work.Pos = *pos;
+        CopyPosition(&work.Pos, pos);
         if (SearchStopped()) return 0;
 
         if (score > alpha) {
@@ -236,7 +230,7 @@ int Quiesce(EngineBoard* root, const Position* pos, int depth, int ply, int alph
     if (RecognisedEndgame(root, pos, &known)) return known;
 
     EngineBoard work;
-    work.Pos = *pos;
+    CopyPosition(&work.Pos, pos);
     const int side = work.Pos.SideToMove;
     bool inCheck = false;
     int n = 0;
@@ -287,12 +281,12 @@ int Quiesce(EngineBoard* root, const Position* pos, int depth, int ply, int alph
         const int r = MakeMove(root, m, &work.Pos);
         QuiesceNodeCount += 1;
         if (r == MAKE_KING_CAPTURED || (inCheck && InCheck(root, &work.Pos, 0))) {
-            work.Pos = *pos;
+            CopyPosition(&work.Pos, pos);
             continue;
         }
         int score = -Quiesce(root, &work.Pos, depth - ONE_PLY, ply + 1, -alpha - 1, -alpha);
         if (score > alpha && score < beta) score = -Quiesce(root, &work.Pos, depth - ONE_PLY, ply + 1, -beta, -alpha);
-        work.Pos = *pos;
+        CopyPosition(&work.Pos, pos);
         if (score > alpha) {
             if (score >= beta) return score;
             alpha = score;

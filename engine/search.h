@@ -15,6 +15,9 @@ extern i64 QuiesceNodeCount;
 extern i64 SearchStartTick;
 // Time allotted to the current move, in ms.
 extern double TargetTimeMs;
+// Elapsed ms at which the running search stops whatever its budget says
+// (infinity: none).
+extern double SearchHardLimitMs;
 // How many finished iterations in a row kept the same best move.
 extern i32 BestMoveStability;
 // Depth in plies of the running iteration.

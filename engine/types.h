@@ -2,7 +2,9 @@
 // working record that the generators, make-move, search and evaluation use.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 using u8 = std::uint8_t;
 using u16 = std::uint16_t;
@@ -66,7 +68,6 @@ struct Position {
     i32 GamePhase;  // 0 opening, 1 middle game, 2 endgame
     u64 Key;
     u64 PawnKey;
-    u64 KeyHistory[KEY_HISTORY_SIZE];
     i32 FiftyMoveCounter;
     i32 NullMoveMade;
     i32 LastMove;
@@ -74,7 +75,23 @@ struct Position {
     i32 MajorCount[2];
     i32 MinorCount[2];
     i32 MoveCount[2];
+    // Key after each move since the last irreversible one, by the fifty-move
+    // counter; last, so that a copy can stop after the live entries.
+    u64 KeyHistory[KEY_HISTORY_SIZE];
 };
+
+// The search's copy of a position: every field, and of KeyHistory the
+// entries up to the fifty-move counter, the only ones make-move and the draw
+// test read. The entries beyond keep what the destination held.
+inline void CopyPosition(Position* to, const Position* from) {
+    std::memcpy(static_cast<void*>(to), from, offsetof(Position, KeyHistory));
+    const int counter = from->FiftyMoveCounter;
+    const int last = counter < 0 ? 0 : counter < KEY_HISTORY_SIZE ? counter : KEY_HISTORY_SIZE - 1;
+    // Four entries at a time (the size divides the history's): a few short
+    // fixed copies beat a call for a variable length.
+    static_assert(KEY_HISTORY_SIZE % 4 == 0);
+    for (int i = 0; i <= last; i += 4) std::memcpy(&to->KeyHistory[i], &from->KeyHistory[i], 4 * sizeof(u64));
+}
 
 struct MoveList {
     Move Moves[MAX_MOVES];

@@ -41,6 +41,7 @@
 #include "helpsystem.h"
 #include "host.h"
 #include "messageboxes.h"
+#include "movedriver.h"
 #include "rootsearch.h"
 #include "search.h"
 #include "startbook.h"
@@ -82,6 +83,10 @@ public:
     bool PostThinking() override { return ::PostThinking; }
     int CurrentPly() override { return w->CurrentPly; }
     i64 MoveStartTick() override { return w->MoveStartTick; }
+    double ClockLeftMs(int side) override {
+        w->UpdateClocks();
+        return side == WHITE ? w->WhiteLeftMs : w->BlackLeftMs;
+    }
 
 private:
     TfrmWinRovik* w;

@@ -26,7 +26,6 @@ std::atomic<int> UserMoveFrom{0};
 std::atomic<int> UserMoveTo{0};
 std::atomic<int> UserMovePromotion{0};
 
-i32 LastScores[5] = {0, 0, 0, 0, 0};
 u8 PositionSetUp = 0;
 u8 ResetFields = 0;
 int EngineIsBlack = 1;
@@ -54,7 +53,6 @@ void ResetGuiState() {
     UserMoveFrom = 0;
     UserMoveTo = 0;
     UserMovePromotion = 0;
-    for (auto& s : LastScores) s = 0;
     PositionSetUp = 0;
     ResetFields = 0;
     EngineIsBlack = 1;

@@ -54,8 +54,6 @@ extern std::atomic<int> UserMoveFrom;
 extern std::atomic<int> UserMoveTo;
 extern std::atomic<int> UserMovePromotion;  // 0 none, 2 knight .. 5 queen
 
-// The computer's last five best scores, newest first.
-extern i32 LastScores[5];
 // The game began from a set-up position.
 extern u8 PositionSetUp;
 // Read by the save-game dialog: clear its fields when it is next shown.

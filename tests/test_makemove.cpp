@@ -289,19 +289,35 @@ TEST_F(Making, OddPositionDataStaysInBounds) {
     EXPECT_EQ(MakeMove(&b, MakeMoveCode(E7, E8, QUEEN, KING), &b.Pos), -1);
 }
 
+// Also through the search's copies, which carry the history only up to the
+// fifty-move counter: into a record whose other entries all hold the current
+// key (a repetition, were they read).
 TEST_F(DrawRules, RepetitionCodes) {
-    EngineBoard b;
-    SetupStartPosition(&b);
-    const char* moves[] = {"g1f3", "g8f6", "f3g1", "f6g8"};
-    std::vector<int> results;
-    for (int round = 0; round < 2; ++round)
-        for (const char* m : moves) results.push_back(Play(b, m));
-    EXPECT_EQ(results, (std::vector<int>{1, 1, 1, 5, 5, 5, 5, 3}));
-    EXPECT_EQ(b.Pos.FiftyMoveCounter, 8);
-    EXPECT_EQ(CheckDraw(&b.Pos, 1), 3);
-    // A pawn move starts a new history.
-    EXPECT_EQ(Play(b, "e2e4"), 1);
-    EXPECT_EQ(CheckDraw(&b.Pos, 5), 0);
+    for (const bool throughCopies : {false, true}) {
+        SCOPED_TRACE(throughCopies ? "through copies" : "on the board");
+        EngineBoard b;
+        SetupStartPosition(&b);
+        const char* moves[] = {"g1f3", "g8f6", "f3g1", "f6g8"};
+        std::vector<int> results;
+        for (int round = 0; round < 2; ++round)
+            for (const char* m : moves) {
+                if (!throughCopies) {
+                    results.push_back(Play(b, m));
+                    continue;
+                }
+                EngineBoard copy;
+                std::fill(std::begin(copy.Pos.KeyHistory), std::end(copy.Pos.KeyHistory), b.Pos.Key);
+                CopyPosition(&copy.Pos, &b.Pos);
+                results.push_back(Play(copy, m));
+                b.Pos = copy.Pos;
+            }
+        EXPECT_EQ(results, (std::vector<int>{1, 1, 1, 5, 5, 5, 5, 3}));
+        EXPECT_EQ(b.Pos.FiftyMoveCounter, 8);
+        EXPECT_EQ(CheckDraw(&b.Pos, 1), 3);
+        // A pawn move starts a new history.
+        EXPECT_EQ(Play(b, "e2e4"), 1);
+        EXPECT_EQ(CheckDraw(&b.Pos, 5), 0);
+    }
 }
 
 TEST_F(DrawRules, FiftyMoves) {
@@ -335,6 +351,14 @@ TEST_F(DrawRules, CheckDrawCountsEarlierOccurrences) {
     EXPECT_EQ(CheckDraw(&b.Pos, 3), 3);
     b.Pos.KeyHistory[12] = b.Pos.Key;  // two earlier occurrences
     EXPECT_EQ(CheckDraw(&b.Pos, 1), 3);
+    // A copy carries the history to its last entry.
+    EngineBoard copy;
+    std::fill(std::begin(copy.Pos.KeyHistory), std::end(copy.Pos.KeyHistory), 0);
+    CopyPosition(&copy.Pos, &b.Pos);
+    EXPECT_EQ(CheckDraw(&copy.Pos, 1), 3);
+    copy.Pos.KeyHistory[40] = 0;
+    EXPECT_EQ(CheckDraw(&copy.Pos, 1), 0);
+    EXPECT_EQ(copy.Pos.KeyHistory[99], b.Pos.Key);
 }
 
 TEST_F(DrawRules, NullMoveRoundTrip) {

@@ -33,8 +33,14 @@ std::vector<Move> LegalMovesOf(const EngineBoard& board);
 // boards holds depth + 1 records. Moves are tested as LegalListedMoves does.
 u64 Perft(EngineBoard* boards, int depth);
 
-// Iterative deepening of the game board with the root search and a
-// 50-centipawn aspiration window, as the move driver runs it, without a
-// clock, up to depth plies. The first iteration cannot be stopped. Returns
-// the root search's single-move, mate or stalemate code, else ROOT_SEARCHED.
-int DeepenRootSearch(int depth);
+// The engine's move in the game board's position as the move driver runs
+// it (books and single replies aside), without a clock, up to depth plies:
+// the deepening's last root-search code. startTick is the search's start.
+int DeepenRootSearch(int depth, i64 startTick = 0);
+
+// The positions the search benchmark and the search signature use.
+struct BenchPosition {
+    const char* name;
+    const char* fen;
+};
+extern const BenchPosition BenchPositions[22];

@@ -21,56 +21,13 @@
 
 namespace {
 
-// A host whose clock the test drives and which records what the engine shows.
-class FakeHost : public EngineHost {
-public:
-    i64 start = 0;
-    i64 nodesPerMs = 0;  // when set, the clock runs with the node counter
-    std::vector<i64> script;  // when set, the ticks of successive reads (the last one repeats)
-    size_t scriptIndex = 0;
-    i64 now = 0;
-    bool protocol = false;
-    bool post = true;
-    int ply = 0;
-    i64 moveStart = 0;
-    std::function<void()> onMessages;
-    int messageCalls = 0;
-    std::vector<std::pair<ThinkLabel, std::string>> labels;
-    std::vector<std::string> lines;
-
-    i64 TickMs() override {
-        if (!script.empty()) return script[std::min(scriptIndex++, script.size() - 1)];
-        return nodesPerMs ? start + NodeCount / nodesPerMs : now;
-    }
-    void ProcessMessages() override {
-        ++messageCalls;
-        if (onMessages) onMessages();
-    }
-    void SetThinkLabel(ThinkLabel label, const std::string& text) override { labels.emplace_back(label, text); }
-    void SendProtocolLine(const std::string& line) override { lines.push_back(line); }
-    bool ProtocolMode() override { return protocol; }
-    bool PostThinking() override { return post; }
-    int CurrentPly() override { return ply; }
-    i64 MoveStartTick() override { return moveStart; }
-
-    std::string Last(ThinkLabel label) const {
-        for (auto it = labels.rbegin(); it != labels.rend(); ++it)
-            if (it->first == label) return it->second;
-        return "";
-    }
-};
-
-class SearchTest : public EngineTest {
+class SearchTest : public HostedEngineTest {
 protected:
-    FakeHost host;
-
     void SetUp() override {
-        EngineTest::SetUp();
-        SetEngineHost(&host);
+        HostedEngineTest::SetUp();
         TargetTimeMs = 1e15;
         LazyEvalMargin = 50;
     }
-    void TearDown() override { SetEngineHost(nullptr); }
 
     // A reset engine with the game board at fen, no time limit.
     static void Fresh(const char* fen) {
@@ -283,23 +240,26 @@ TEST_F(SearchTest, QuiescenceWithoutCapturesReturnsStandPat) {
     EXPECT_EQ(NodeCount, 0);
 }
 
-// The time bound tightens with the best move's stability. The clock reads
-// 1 ms under the bound at the first poll and 1 ms over it at the second, at
-// ticks far beyond 32 bits.
+// The time bound tightens with the best move's stability; a hard limit below
+// it comes first. The clock reads 1 ms under the bound at the first poll and
+// 1 ms over it at the second, at ticks far beyond 32 bits.
 TEST_F(SearchTest, TimeBoundsFollowStability) {
     struct Case {
         int stability;
         i64 boundMs;  // for a budget of 1000 ms
+        double hardLimitMs = 1e9;
     };
-    const Case cases[] = {{10, 700}, {4, 700}, {3, 800}, {2, 900}, {1, 1100}, {0, 1500}, {-1, 2000}, {-2, 3000}, {-9, 3000}};
+    const Case cases[] = {{10, 700},  {4, 700},  {3, 800},  {2, 900},         {1, 1100},
+                          {0, 1500},  {-1, 2000}, {-2, 3000}, {-9, 3000}, {-2, 1200, 1200}, {4, 450, 450}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.stability);
+        SCOPED_TRACE(testing::Message() << c.stability << " " << c.hardLimitMs);
         Fresh(Middlegame);
         const i64 start = i64{1} << 40;
         host.script = {start + c.boundMs - 1, start + c.boundMs + 1, start + 1000000};
         host.scriptIndex = 0;
         SearchStartTick = start;
         TargetTimeMs = 1000;
+        SearchHardLimitMs = c.hardLimitMs;
         BestMoveStability = c.stability;
         IterationDepth = 30;
         std::vector<bool> stopAtPoll;
@@ -636,10 +596,9 @@ TEST_F(SearchTest, ThinkingLinesCarryPlyScoreCentisecondsNodesAndMoves) {
     host.protocol = true;
     // The time counts from the search's start, not from the clocks' last update.
     host.moveStart = 9000;
-    SearchStartTick = 1000;
     host.now = 1000 + 12345;
     SetupTestPosition(&GameBoard, "r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0");
-    ASSERT_EQ(DeepenRootSearch(7), ROOT_SEARCHED);
+    ASSERT_EQ(DeepenRootSearch(7, 1000), ROOT_SEARCHED);
     ASSERT_FALSE(host.lines.empty());
     const std::regex format(R"((\d+) (-?\d+) 1234 (\d+) \S+( \S+)*)");
     for (const std::string& line : host.lines) {
@@ -647,23 +606,27 @@ TEST_F(SearchTest, ThinkingLinesCarryPlyScoreCentisecondsNodesAndMoves) {
         ASSERT_TRUE(std::regex_match(line, m, format)) << line;
         EXPECT_GT(std::stoi(m[1]), 3) << line;
     }
+    // The deepening ends once the mate in 3 is certain: after depth 5.
     const std::string& last = host.lines.back();
     EXPECT_NE(last.find(" 100003 1234 "), std::string::npos) << last;
-    EXPECT_EQ(last.substr(0, 2), "7 ");
+    EXPECT_EQ(last.substr(0, 2), "5 ");
 
-    // The side being mated.
+    // The side being mated (the deepening would stop before depth 4).
+    const auto mated = [] {
+        Fresh("kbK5/pp6/RP6/8/8/8/8/8 b - - 0");
+        SearchStartTick = 1000;
+        IterationDepth = 4;
+        return SearchRoot(4 * ONE_PLY, -MATE_SCORE, MATE_SCORE, true, true);
+    };
     host.lines.clear();
-    Fresh("kbK5/pp6/RP6/8/8/8/8/8 b - - 0");
-    SearchStartTick = 1000;
-    ASSERT_EQ(DeepenRootSearch(5), ROOT_SEARCHED);
+    ASSERT_EQ(mated(), ROOT_SEARCHED);
     ASSERT_FALSE(host.lines.empty());
     EXPECT_NE(host.lines.back().find(" -100001 1234 "), std::string::npos) << host.lines.back();
 
     // Nothing goes out without posting.
     host.lines.clear();
     host.post = false;
-    Fresh("kbK5/pp6/RP6/8/8/8/8/8 b - - 0");
-    DeepenRootSearch(5);
+    mated();
     EXPECT_TRUE(host.lines.empty());
 }
 

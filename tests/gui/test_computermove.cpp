@@ -1,7 +1,6 @@
-// The computer's move: the budget per time control, the hard limit and the
-// resign rule as plain functions; the driver on the window with books,
-// single replies, mates, resigning and finished games; and a whole game in
-// the window, mouse moves against the computer's replies.
+// The computer's move: the last-move texts; the driver on the window with
+// books, single replies, mates, resigning and finished games; and a whole
+// game in the window, mouse moves against the computer's replies.
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -10,9 +9,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <cmath>
 #include <fstream>
-#include <limits>
 #include <memory>
 #include <random>
 
@@ -25,6 +22,7 @@
 #include "guiglobals.h"
 #include "hash.h"
 #include "makemove.h"
+#include "movedriver.h"
 #include "movegen.h"
 #include "play_fixture.h"
 #include "search.h"
@@ -45,74 +43,7 @@ Move FindMove(const Position& pos, const std::string& squares) {
     return 0;
 }
 
-struct Budget {
-    int type = 2;
-    bool secondsValid = true;
-    int seconds = 0;
-    int blitzMinutes = 0, blitzBonus = 0;
-    int tournamentMoves = 0, tournamentMinutes = 0, tournamentRest = 0;
-    int ownMoves = 0;
-    double used = 0, left = 0, speed = 100, previous = 0;
-
-    double Ms() const {
-        MoveBudgetInputs in;
-        in.timeControlType = type;
-        in.secondsValid = secondsValid;
-        in.secondsPerMove = seconds;
-        in.blitzMinutes = blitzMinutes;
-        in.blitzBonus = blitzBonus;
-        in.tournamentMoves = tournamentMoves;
-        in.tournamentMinutes = tournamentMinutes;
-        in.tournamentRest = tournamentRest;
-        in.ownMoves = ownMoves;
-        in.usedMs = used;
-        in.leftMs = left;
-        in.speedPercent = speed;
-        in.previousBudgetMs = previous;
-        return MoveBudgetMs(in);
-    }
-};
-
-Budget Blitz(int minutes, int bonus, int ownMoves, double used, double left) {
-    Budget b;
-    b.type = 2;
-    b.blitzMinutes = minutes;
-    b.blitzBonus = bonus;
-    b.ownMoves = ownMoves;
-    b.used = used;
-    b.left = left;
-    return b;
-}
-
-Budget Tournament(int moves, int minutes, int rest, int ownMoves, double used, double left) {
-    Budget b;
-    b.type = 4;
-    b.tournamentMoves = moves;
-    b.tournamentMinutes = minutes;
-    b.tournamentRest = rest;
-    b.ownMoves = ownMoves;
-    b.used = used;
-    b.left = left;
-    return b;
-}
-
-Budget Seconds(bool valid, int seconds, double speed) {
-    Budget b;
-    b.type = 1;
-    b.secondsValid = valid;
-    b.seconds = seconds;
-    b.speed = speed;
-    return b;
-}
-
-Budget WithSpeed(Budget b, double speed) {
-    b.speed = speed;
-    return b;
-}
-
 }  // namespace
-
-Q_DECLARE_METATYPE(Budget)
 
 class ComputerMoveTest : public QObject {
     Q_OBJECT
@@ -163,109 +94,7 @@ private slots:
         SetMessageBoxes(nullptr);
     }
 
-    // ------------------------------------------------ plain functions
-
-    void budgetPerTimeControl_data() {
-        QTest::addColumn<Budget>("budget");
-        QTest::addColumn<double>("expected");
-        QTest::newRow("blitz 5+0 at the start") << Blitz(5, 0, 0, 0, 300000) << 5000.0;
-        QTest::newRow("blitz 5+0 at half speed") << WithSpeed(Blitz(5, 0, 0, 0, 300000), 50) << 2500.0;
-        QTest::newRow("blitz 2+12 after 10 moves") << Blitz(2, 12, 10, 100000, 140000) << 12000.0 + 140000.0 / 60;
-        QTest::newRow("blitz allowance used up") << Blitz(5, 0, 0, 300000, 0) << 0.0;
-        QTest::newRow("blitz past the flag") << Blitz(5, 0, 0, 302000, -2000) << -200.0;
-        QTest::newRow("blitz 800 ms left") << Blitz(1, 0, 0, 59200, 800) << 50.0;
-        QTest::newRow("blitz 8 s left") << Blitz(1, 0, 0, 52000, 8000) << 8000.0 / 60 * 0.5 * 0.25;
-        QTest::newRow("speed factor capped by the clock") << WithSpeed(Blitz(1, 60, 0, 0, 60000), 400) << 6000.0;
-        QTest::newRow("tournament 40/120, 10 moves, 30 min used")
-            << Tournament(40, 120, 0, 10, 1800000, 5400000) << 150000.0;
-        QTest::newRow("tournament second period")
-            << Tournament(40, 120, 0, 40, 7200000, 7200000) << (14400000.0 - 7200000.0) / 46;
-        QTest::newRow("tournament rest time") << Tournament(40, 120, 60, 40, 7200000, 3600000) << 72000.0;
-        QTest::newRow("tournament without moves per period") << Tournament(0, 5, 0, 3, 100000, 200000) << 20000.0;
-        QTest::newRow("seconds per move") << Seconds(true, 3, 150) << 4500.0;
-        QTest::newRow("seconds not a whole number") << Seconds(false, 0, 50) << 500.0;
-        Budget other;
-        other.type = 0;
-        other.previous = 1234;
-        QTest::newRow("no time control keeps the budget") << other << 1234.0;
-    }
-
-    void budgetPerTimeControl() {
-        QFETCH(Budget, budget);
-        QFETCH(double, expected);
-        const double t = budget.Ms();
-        QVERIFY(std::isfinite(t));
-        QVERIFY2(std::abs(t - expected) < 1e-6, qPrintable(QString("budget %1, expected %2").arg(t).arg(expected)));
-        if (budget.type == 2 || budget.type == 4) QVERIFY(t <= std::max(budget.left * 0.2, 50.0));
-    }
-
-    void hardLimit() {
-        const double none = std::numeric_limits<double>::infinity();
-        QCOMPARE(MoveHardLimitMs(true, 1, true, 5, 0), 4800.0);
-        QCOMPARE(MoveHardLimitMs(true, 1, true, 1, 0), 800.0);
-        QCOMPARE(MoveHardLimitMs(true, 1, true, 20, 0), 19600.0);
-        QCOMPARE(MoveHardLimitMs(false, 1, true, 5, 0), none);
-        QCOMPARE(MoveHardLimitMs(true, 2, true, 0, 60000), 14875.0);
-        QCOMPARE(MoveHardLimitMs(false, 4, true, 0, 60000), 14875.0);
-        QCOMPARE(MoveHardLimitMs(true, 2, true, 0, 300), 0.0);
-    }
-
-    void resignRule_data() {
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<QList<int>>("scores");
-        QTest::addColumn<int>("opponentPawns");
-        QTest::addColumn<int>("opponentPieces");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("minutes");
-        QTest::addColumn<int>("bonus");
-        QTest::addColumn<double>("opponentLeft");
-        QTest::addColumn<bool>("resigns");
-        const QList<int> losing = {-700, -650, -700, -800, -900};
-        QTest::newRow("five losing scores") << true << losing << 800 << 3000 << 1 << 0 << 0 << 0.0 << true;
-        QTest::newRow("not enabled") << false << losing << 800 << 3000 << 1 << 0 << 0 << 0.0 << false;
-        QTest::newRow("best score at the threshold")
-            << true << QList<int>{-600, -650, -700, -800, -900} << 800 << 3000 << 1 << 0 << 0 << 0.0 << false;
-        QTest::newRow("one score above the threshold")
-            << true << QList<int>{-700, -650, -500, -800, -900} << 800 << 3000 << 1 << 0 << 0 << 0.0 << false;
-        QTest::newRow("recovering") << true << QList<int>{-700, -650, -700, -800, -1000} << 800 << 3000 << 1 << 0
-                                    << 0 << 0.0 << false;
-        QTest::newRow("opponent cannot mate") << true << losing << 0 << 500 << 1 << 0 << 0 << 0.0 << false;
-        QTest::newRow("opponent with a queen") << true << losing << 0 << 1000 << 1 << 0 << 0 << 0.0 << true;
-        QTest::newRow("blitz 5+0, 25 s left") << true << losing << 800 << 3000 << 2 << 5 << 0 << 25000.0 << false;
-        QTest::newRow("blitz 5+0, 35 s left") << true << losing << 800 << 3000 << 2 << 5 << 0 << 35000.0 << true;
-        QTest::newRow("blitz 5+2, 25 s left") << true << losing << 800 << 3000 << 2 << 5 << 2 << 25000.0 << true;
-        QTest::newRow("blitz 5+2, 15 s left") << true << losing << 800 << 3000 << 2 << 5 << 2 << 15000.0 << false;
-        QTest::newRow("blitz 60+0, 80 s left") << true << losing << 800 << 3000 << 2 << 60 << 0 << 80000.0 << false;
-        QTest::newRow("blitz 60+0, 95 s left") << true << losing << 800 << 3000 << 2 << 60 << 0 << 95000.0 << true;
-        QTest::newRow("tournament 20 min, 25 s left")
-            << true << losing << 800 << 3000 << 4 << 20 << 0 << 25000.0 << false;
-        QTest::newRow("tournament 120 min, 80 s left")
-            << true << losing << 800 << 3000 << 4 << 120 << 0 << 80000.0 << false;
-    }
-
-    void resignRule() {
-        QFETCH(bool, enabled);
-        QFETCH(QList<int>, scores);
-        QFETCH(int, opponentPawns);
-        QFETCH(int, opponentPieces);
-        QFETCH(int, type);
-        QFETCH(int, minutes);
-        QFETCH(int, bonus);
-        QFETCH(double, opponentLeft);
-        QFETCH(bool, resigns);
-        ResignInputs in;
-        in.enabled = enabled;
-        in.bestScore = scores[0];
-        for (int i = 0; i < 5; ++i) in.lastScores[i] = scores[i];
-        in.opponentPawnMaterial = opponentPawns;
-        in.opponentPieceMaterial = opponentPieces;
-        in.timeControlType = type;
-        in.blitzMinutes = minutes;
-        in.tournamentMinutes = minutes;
-        in.blitzBonus = bonus;
-        in.opponentLeftMs = opponentLeft;
-        QCOMPARE(ResignRuleHolds(in), resigns);
-    }
+    // ------------------------------------------------ last-move texts
 
     void scoreTexts() {
         QCOMPARE(LastScoreText(0), QString("0"));

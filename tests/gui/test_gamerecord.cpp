@@ -14,6 +14,7 @@
 #include "globals.h"
 #include "guiglobals.h"
 #include "gui_fixture.h"
+#include "movedriver.h"
 #include "rootsearch.h"
 #include "test_position.h"
 
