@@ -10,6 +10,7 @@
 #include "dialogs/Debug.h"
 #include "dialogs/LEVELS.h"
 #include "dialogs/PROMOTE.h"
+#include "dialogs/Personality.h"
 #include "dialogs/Splash.h"
 #include "globals.h"
 #include "guiglobals.h"
@@ -72,6 +73,7 @@ int main(int argc, char* argv[]) {
         AboutBox = new TAboutBox(window.get());
         frmPromote = new TfrmPromote(window.get());
         frmLevels = new TfrmLevels(window.get());
+        frmPersonality = new TfrmPersonality(window.get());
         delete frmSplash;
 
         if (ProtocolMode)

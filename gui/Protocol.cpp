@@ -14,6 +14,7 @@
 
 void TfrmWinRovik::FormShow() {
     if (ProtocolMode) StartProtocolMode();
+    ApplyStartPersonality();
 }
 
 void TfrmWinRovik::StartProtocolMode() {
