@@ -40,16 +40,22 @@ void Progress(j_common_ptr cinfo) {
         ErrorExit(cinfo);
 }
 
+// The library's error manager, ending in a jump back to err->jump.
+jpeg_error_mgr* JumpingErrors(ErrorManager* err) {
+    jpeg_std_error(&err->pub);
+    err->pub.error_exit = ErrorExit;
+    err->pub.emit_message = EmitMessage;
+    err->pub.output_message = OutputMessage;
+    return &err->pub;
+}
+
 // Every automatic object of this frame is trivially destructible, so the
 // error exit may jump back into it; the image lives in the caller's frame.
 bool Decode(const unsigned char* data, unsigned long size, QImage* image) {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
     jpeg_progress_mgr progress;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = ErrorExit;
-    err.pub.emit_message = EmitMessage;
-    err.pub.output_message = OutputMessage;
+    cinfo.err = JumpingErrors(&err);
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
@@ -91,9 +97,7 @@ bool Decode(const unsigned char* data, unsigned long size, QImage* image) {
 bool Encode(const QImage* rgb, int quality, unsigned char** out, unsigned long* size) {
     jpeg_compress_struct cinfo;
     ErrorManager err;
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = ErrorExit;
-    err.pub.output_message = OutputMessage;
+    cinfo.err = JumpingErrors(&err);
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
         return false;

@@ -17,16 +17,6 @@ TfrmLevels* frmLevels = nullptr;
 
 namespace {
 
-QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& text, const QStringList& items) {
-    auto* box = new QComboBox(parent);
-    box->setObjectName(name);
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert);
-    box->addItems(items);
-    box->setEditText(text);
-    return box;
-}
-
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);

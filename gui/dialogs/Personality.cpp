@@ -43,13 +43,9 @@ const QStringList QueenItems = {"0",   "10",  "20",  "50",  "100", "150", "200",
 
 QString Section(int n) { return "PERSONALITY" + QString::number(n); }
 
-QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& text, const QStringList& items) {
-    auto* box = new QComboBox(parent);
-    box->setObjectName(name);
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert);
-    box->addItems(items);
-    box->setEditText(text);
+// A value's combo, wide enough for any of its items.
+QComboBox* MakeValueCombo(QWidget* parent, const char* name, const QString& text, const QStringList& items) {
+    QComboBox* box = MakeCombo(parent, name, text, items);
     box->setMinimumContentsLength(6);
     return box;
 }
@@ -98,17 +94,17 @@ TfrmPersonality::TfrmPersonality(QWidget* parent) : QDialog(parent) {
 
     GroupBox2 = new QGroupBox("Personality Settings", this);
     GroupBox2->setObjectName("GroupBox2");
-    cboxPawn = MakeCombo(GroupBox2, "cboxPawn", "100", PawnItems);
-    cboxKnight = MakeCombo(GroupBox2, "cboxKnight", "310", MinorItems);
-    cboxBishop = MakeCombo(GroupBox2, "cboxBishop", "320", MinorItems);
-    cboxRook = MakeCombo(GroupBox2, "cboxRook", "500", RookItems);
-    cboxQueen = MakeCombo(GroupBox2, "cboxQueen", "1000", QueenItems);
-    cboxPositional = MakeCombo(GroupBox2, "cboxPositional", "100", PercentItems);
-    cboxMobility = MakeCombo(GroupBox2, "cboxMobility", "100", PercentItems);
-    cboxSafety = MakeCombo(GroupBox2, "cboxSafety", "100", PercentItems);
-    cboxPassed = MakeCombo(GroupBox2, "cboxPassed", "100", PercentItems);
-    cboxBlunder = MakeCombo(GroupBox2, "cboxBlunder", "0", FactorItems);
-    cboxSpeed = MakeCombo(GroupBox2, "cboxSpeed", "100", FactorItems);
+    cboxPawn = MakeValueCombo(GroupBox2, "cboxPawn", "100", PawnItems);
+    cboxKnight = MakeValueCombo(GroupBox2, "cboxKnight", "310", MinorItems);
+    cboxBishop = MakeValueCombo(GroupBox2, "cboxBishop", "320", MinorItems);
+    cboxRook = MakeValueCombo(GroupBox2, "cboxRook", "500", RookItems);
+    cboxQueen = MakeValueCombo(GroupBox2, "cboxQueen", "1000", QueenItems);
+    cboxPositional = MakeValueCombo(GroupBox2, "cboxPositional", "100", PercentItems);
+    cboxMobility = MakeValueCombo(GroupBox2, "cboxMobility", "100", PercentItems);
+    cboxSafety = MakeValueCombo(GroupBox2, "cboxSafety", "100", PercentItems);
+    cboxPassed = MakeValueCombo(GroupBox2, "cboxPassed", "100", PercentItems);
+    cboxBlunder = MakeValueCombo(GroupBox2, "cboxBlunder", "0", FactorItems);
+    cboxSpeed = MakeValueCombo(GroupBox2, "cboxSpeed", "100", FactorItems);
     {
         auto* g = new QGridLayout(GroupBox2);
         auto row = [&](int r, int c, const char* caption, QComboBox* box) {

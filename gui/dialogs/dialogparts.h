@@ -1,8 +1,11 @@
 // Pieces the program's small dialogs and forms are built from.
 #pragma once
 
+#include <QStringList>
+
 #include <initializer_list>
 
+class QComboBox;
 class QDialog;
 class QHBoxLayout;
 class QPixmap;
@@ -12,6 +15,9 @@ class QWidget;
 
 // A fixed-size modal dialog with a title bar and a close button.
 void SetUpFixedDialog(QDialog* dialog, const QString& name, const QString& title);
+
+// An editable drop-down list of values showing text; typing adds no item.
+QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& text, const QStringList& items);
 
 // The dialog's default button, "OK".
 QPushButton* MakeOkButton(QWidget* parent, const QString& name);

@@ -1,6 +1,7 @@
 #include "gui_fixture.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -24,6 +25,16 @@ BoxAnswer ScriptedBoxes::Show(QWidget*, const QString& text, const QString& capt
         return a;
     }
     return ClosedBoxAnswer(buttons);
+}
+
+QByteArray ReadWholeFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool WriteWholeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 void WhenModal(std::function<void(QWidget*)> action) {

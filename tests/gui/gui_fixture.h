@@ -3,6 +3,7 @@
 // the way the play-move routine records them.
 #pragma once
 
+#include <QByteArray>
 #include <QDir>
 #include <QString>
 #include <QTemporaryDir>
@@ -71,6 +72,11 @@ public:
     // records it: 1 played, 0 no such legal move or the record is full.
     int PlayFromTo(int from, int to, int promotion) override;
 };
+
+// A whole file: its bytes (empty when it cannot be read), or written anew
+// (false when that fails).
+QByteArray ReadWholeFile(const QString& path);
+bool WriteWholeFile(const QString& path, const QByteArray& bytes);
 
 // Runs the action once the next modal dialog is up.
 void WhenModal(std::function<void(QWidget*)> action);

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "gui_fixture.h"
 #include "inifile.h"
 
 namespace {
@@ -40,18 +41,6 @@ const char* const HandEdited =
     "Personality =  Magpie the Great  \n"
     "Type=5\n"
     "Personality=Second\n";
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return QByteArray();
-    return f.readAll();
-}
 
 }  // namespace
 
@@ -189,7 +178,7 @@ private slots:
     void aCommitReplacesTheFileWhole() {
         QTemporaryDir dir;
         const QString path = dir.filePath("t.ini");
-        WriteFile(path, "; kept\n[A]\nx=1\n");
+        QVERIFY(WriteWholeFile(path, "; kept\n[A]\nx=1\n"));
         QFile old(path);
         QVERIFY(old.open(QIODevice::ReadOnly));
 
@@ -201,7 +190,7 @@ private slots:
         QVERIFY(ini.Modified());
         QVERIFY(ini.Commit());
         QVERIFY(!ini.Modified());
-        QCOMPARE(ReadFile(path), QByteArray("; kept\n[A]\nx=2\n\n[B]\ny=3\n"));
+        QCOMPARE(ReadWholeFile(path), QByteArray("; kept\n[A]\nx=2\n\n[B]\ny=3\n"));
         // A new file was renamed into place: the old one, still open, is whole.
         QCOMPARE(old.readAll(), QByteArray("; kept\n[A]\nx=1\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"t.ini"});
@@ -217,7 +206,7 @@ private slots:
         QVERIFY(!QFile::exists(path));
         ini.WriteString("A", "x", "1");
         QVERIFY(ini.Commit());
-        QCOMPARE(ReadFile(path), QByteArray("[A]\nx=1\n"));
+        QCOMPARE(ReadWholeFile(path), QByteArray("[A]\nx=1\n"));
     }
 
     void failuresAreReportedAndChangeNothing() {

@@ -54,18 +54,6 @@ const char* const Sample =
 
 const int StandardValues[11] = {100, 310, 320, 500, 1000, 100, 100, 100, 100, 0, 100};
 
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return QByteArray();
-    return f.readAll();
-}
-
 QStringList Items(const QComboBox* box) {
     QStringList items;
     for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
@@ -141,7 +129,7 @@ class PersonalityTest : public QObject, public WindowFixture<PlayWindow> {
         dialog = PersonalityDialog(w.get());
         dialog->AppDir = shippedData.toStdString();
         dialog->PersonalityFile = FilePath();
-        if (text) WriteFile(FilePath(), text);
+        if (text) QVERIFY(WriteWholeFile(FilePath(), text));
         dialog->FillNameList();
     }
 
@@ -264,8 +252,9 @@ private slots:
     void theStartTakesMorlaquinFromTheFileAndItsMaterial() {
         WorkingDirectory here;
         QVERIFY(QFile::link(shippedData + "/images", here.path() + "/images"));
-        WriteFile(here.path() + "/MLPersonalities.ini",
-                  QByteArray(Sample).replace("Name=Morlaquin", "Name=Other").replace("Name=Tester", "Name=Morlaquin"));
+        QVERIFY(WriteWholeFile(here.path() + "/MLPersonalities.ini", QByteArray(Sample)
+                                                                        .replace("Name=Morlaquin", "Name=Other")
+                                                                        .replace("Name=Tester", "Name=Morlaquin")));
         MakeWindow();
         w->FormShow();
         QCOMPARE(EngineValues(), (std::vector<int>{90, 290, 330, 470, 950, 120, 80, 140, 60, 10, 50}));
@@ -287,7 +276,7 @@ private slots:
         QCOMPARE(Shown(), (std::vector<int>{100, 300, 300, 500, 1000, 100, 100, 100, 100, 0, 100}));
         QCOMPARE(dialog->memDescription->toPlainText(), QString("No values given"));
         QVERIFY(Editable());
-        WriteFile(FilePath(), "[PERSONALITY1]\nName=Bare\n");
+        QVERIFY(WriteWholeFile(FilePath(), "[PERSONALITY1]\nName=Bare\n"));
         QVERIFY(dialog->SelectPersonality("Bare"));
         QCOMPARE(dialog->memDescription->toPlainText(), QString("No description"));
     }
@@ -306,9 +295,9 @@ private slots:
         // Beyond the probed sections it cannot be deleted.
         dialog->cboxName->setCurrentIndex(1);
         boxes.answers = {BoxAnswer::Ok};
-        const QByteArray before = ReadFile(FilePath());
+        const QByteArray before = ReadWholeFile(FilePath());
         dialog->btnDeleteClick();
-        QCOMPARE(ReadFile(FilePath()), before);
+        QCOMPARE(ReadWholeFile(FilePath()), before);
     }
 
     void twoSectionsWithOneNameActOnTheFirst() {
@@ -355,7 +344,7 @@ private slots:
         }
         QCOMPARE(GameBoard.Pos.PieceMaterial[BLACK], w->PositionHistory[2].PieceMaterial[BLACK]);
         // The section as written: every key in order, the description on one line.
-        const QByteArray file = ReadFile(FilePath());
+        const QByteArray file = ReadWholeFile(FilePath());
         QVERIFY(file.contains("[PERSONALITY2]\nName=Tester\nDescription=Plays\\nthe \\\\ knights\n"
                               "PawnValue=90\nKnightValue=350\nBishopValue=330\nRookValue=470\nQueenValue=950\n"
                               "Positional=120\nKingsafety=80\nPassed=140\nMobility=60\nBlunder=10\nSpeed=50\n"));
@@ -379,7 +368,7 @@ private slots:
         QFETCH(QString, text);
         Open(Sample);
         QVERIFY(dialog->SelectPersonality("Tester"));
-        const QByteArray before = ReadFile(FilePath());
+        const QByteArray before = ReadWholeFile(FilePath());
         ChoosePersonality([this, text] {
             dialog->cboxKnight->setEditText("333");  // before the bad one in the file's order
             dialog->cboxMobility->setEditText(text);
@@ -388,7 +377,7 @@ private slots:
         QCOMPARE(boxes.shown.size(), std::size_t{1});
         QCOMPARE(boxes.shown[0].text, QString("Invalid Values! Default values will be used."));
         QCOMPARE(EngineValues(), Expected(StandardValues));
-        QCOMPARE(ReadFile(FilePath()), before);
+        QCOMPARE(ReadWholeFile(FilePath()), before);
         CheckMaterial(w->StartPosition);
     }
 
@@ -411,20 +400,20 @@ private slots:
         QVERIFY(!Editable());
         QVERIFY(dialog->SelectPersonality("Tester"));
         QVERIFY(Editable());
-        const QByteArray before = ReadFile(FilePath());
+        const QByteArray before = ReadWholeFile(FilePath());
         // Default 1, typed over anyway: applied, not written.
         QVERIFY(dialog->SelectPersonality("Morlaquin"));
         dialog->cboxQueen->setEditText("900");
         dialog->btnOKClick();
         QCOMPARE(QueenValue, 900);
-        QCOMPARE(ReadFile(FilePath()), before);
+        QCOMPARE(ReadWholeFile(FilePath()), before);
         // Any other nonzero Default: editable, never written.
         QVERIFY(dialog->SelectPersonality("Sparse"));
         QVERIFY(Editable());
         dialog->cboxQueen->setEditText("800");
         dialog->btnOKClick();
         QCOMPARE(QueenValue, 800);
-        QCOMPARE(ReadFile(FilePath()), before);
+        QCOMPARE(ReadWholeFile(FilePath()), before);
     }
 
     void aWriteThatFailsIsSaid() {
@@ -444,7 +433,7 @@ private slots:
         Open(Sample);
         QVERIFY(dialog->SelectPersonality("Morlaquin"));
         ApplySettingsOf("Tester");
-        const QByteArray before = ReadFile(FilePath());
+        const QByteArray before = ReadWholeFile(FilePath());
         boxes.typed = {QString("Fresh")};
         ChoosePersonality([this] {
             dialog->btnNew->click();
@@ -458,7 +447,7 @@ private slots:
         QCOMPARE(boxes.inputs.size(), std::size_t{1});
         QCOMPARE(boxes.inputs[0].caption, QString("New Personality"));
         QCOMPARE(boxes.inputs[0].text, QString("Name"));
-        QCOMPARE(ReadFile(FilePath()), before);
+        QCOMPARE(ReadWholeFile(FilePath()), before);
         QCOMPARE(dialog->cboxName->currentText(), QString("Tester"));
         QVERIFY(Items(dialog->cboxName).contains("Fresh"));
         QCOMPARE(w->windowTitle(), QString("Morlaquin"));  // no OK, no caption
@@ -533,7 +522,7 @@ private slots:
         QCOMPARE(dialog->cboxName->currentText(), QString("Morlaquin"));
         QCOMPARE(EngineValues(), inUse);
         QCOMPARE(w->windowTitle(), QString("Personality: Tester"));
-        const QByteArray file = ReadFile(FilePath());
+        const QByteArray file = ReadWholeFile(FilePath());
         QVERIFY(!file.contains("Tester"));
         QVERIFY(file.contains("[PERSONALITY1]\nName=Morlaquin\n"));
         QVERIFY(file.contains("\n\n[PERSONALITY4]\nName=Sparse\n"));
@@ -547,7 +536,7 @@ private slots:
         QCOMPARE(dialog->PicturePath("Vesper"), pictures + "Vesper.jpg");
         for (const char* name : {"Nobody", "../personalities/Vesper", "..", ".", "a\\b", ""})
             QCOMPARE(dialog->PicturePath(name), pictures + "blank.jpg");
-        WriteFile(FilePath(), "[PERSONALITY1]\nName=Vesper\n[PERSONALITY2]\nName=../Vesper\n");
+        QVERIFY(WriteWholeFile(FilePath(), "[PERSONALITY1]\nName=Vesper\n[PERSONALITY2]\nName=../Vesper\n"));
         QVERIFY(dialog->SelectPersonality("Vesper"));
         QCOMPARE(dialog->Image1->pixmap().size(), QSize(240, 300));
         QVERIFY(dialog->SelectPersonality("../Vesper"));
@@ -555,7 +544,7 @@ private slots:
     }
 
     void brokenPicturesShowNothing_data() {
-        const QByteArray good = ReadFile(QCoreApplication::applicationDirPath() + "/data/images/personalities/Pip.jpg");
+        const QByteArray good = ReadWholeFile(QCoreApplication::applicationDirPath() + "/data/images/personalities/Pip.jpg");
         QVERIFY(!good.isEmpty());
         const qsizetype scan = ScanData(good);
         QVERIFY(scan > 0);
@@ -581,8 +570,8 @@ private slots:
         const QString pictures = dir->filePath("images/personalities");
         QVERIFY(QDir().mkpath(pictures));
         QVERIFY(QFile::copy(shippedData + "/images/personalities/blank.jpg", pictures + "/blank.jpg"));
-        WriteFile(pictures + "/Broken.jpg", bytes);
-        WriteFile(FilePath(), "[PERSONALITY1]\nName=Good\n[PERSONALITY2]\nName=Broken\nPawnValue=77\n");
+        QVERIFY(WriteWholeFile(pictures + "/Broken.jpg", bytes));
+        QVERIFY(WriteWholeFile(FilePath(), "[PERSONALITY1]\nName=Good\n[PERSONALITY2]\nName=Broken\nPawnValue=77\n"));
         dialog->AppDir = dir->path().toStdString();
         QVERIFY(dialog->SelectPersonality("Good"));  // blank.jpg
         QVERIFY(!dialog->Image1->pixmap().isNull());
