@@ -6,12 +6,15 @@
 #include <memory>
 
 #include "ChessGUI.h"
+#include "bitboard.h"
 #include "dialogs/About.h"
 #include "dialogs/Debug.h"
 #include "dialogs/LEVELS.h"
+#include "dialogs/MLOpen.h"
 #include "dialogs/PROMOTE.h"
 #include "dialogs/Personality.h"
 #include "dialogs/Splash.h"
+#include "dialogs/saveGame.h"
 #include "globals.h"
 #include "guiglobals.h"
 #include "helpsystem.h"
@@ -72,6 +75,12 @@ int main(int argc, char* argv[]) {
         frmDebug = new TfrmDebug(window.get());
         AboutBox = new TAboutBox(window.get());
         frmPromote = new TfrmPromote(window.get());
+        frmSaveGame = new TfrmSaveGame(window.get());
+        // The first save proposes a file and the player names.
+        frmSaveGame->VersionField = QString::fromStdString(VersionText);
+        ResetFields = 1;
+        EngineIsBlack = 1;
+        frmOpenGame = new TfrmOpenGame(window.get());
         frmLevels = new TfrmLevels(window.get());
         frmPersonality = new TfrmPersonality(window.get());
         delete frmSplash;

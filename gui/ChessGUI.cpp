@@ -440,6 +440,9 @@ void TfrmWinRovik::BuildMenus() {
     Board1->addSeparator()->setObjectName("N10");
     item(Board1, Coordinates, "Coordinates", "Show &Coordinates", &TfrmWinRovik::CoordinatesClick, nullptr, true);
     Coordinates->setChecked(true);
+    item(Board1, ShowMovedPiece, "ShowMovedPiece", "Show &Moved Piece", &TfrmWinRovik::ShowMovedPieceClick, nullptr,
+         true);
+    ShowMovedPiece->setChecked(true);
     item(Board1, Swapsides1, "Swapsides1", "S&wap Sides", &TfrmWinRovik::Swapsides1Click, nullptr, true);
 
     Options1 = menuBar()->addMenu("Options");
@@ -855,12 +858,6 @@ void TfrmWinRovik::BuildDisplayBoard() {
 }
 
 // ------------------------------------------- reached through the tick, later
-
-void TfrmWinRovik::OpenGameFile() { PendingCommand = 0; }
-
-void TfrmWinRovik::LoadSelectedGame() { PendingCommand = 0; }
-
-void TfrmWinRovik::SaveGamePgn() { PendingCommand = 0; }
 
 void TfrmWinRovik::LearnMove(const Position& before, Move move, double result) {
     if (!Book) return;

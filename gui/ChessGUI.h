@@ -129,6 +129,7 @@ public:
     QAction* ShowDebugWindow1;
     QMenu* Board1;
     QAction* Coordinates;
+    QAction* ShowMovedPiece;  // the computer's and a loaded game's last move are marked
     QAction* Swapsides1;
     QAction* Sounds1;
     QMenu* Help1;
@@ -262,8 +263,7 @@ public:
     void FormDestroy();
 
     // ---- Reached through the tick; filled in by the play-move, move-driver,
-    // file and position code. Until then they do nothing (the file and
-    // position workers clear their command).
+    // game-file and position code.
     virtual int PlayFromTo(int from, int to, int promotion);
     virtual void ComputerMove();
     virtual void Ponder();
@@ -279,9 +279,22 @@ public:
     // The move last refused by PlayFromTo was already answered (a protocol
     // line or a box), so the tick adds no line of its own.
     bool MoveRejectionSent = false;
+
+    // ---- PGN games (PgnGames.cpp). The workers switch Timer1 off while they
+    // run and leave PendingCommand at 0.
+    QFileDialog* OpenDialog1 = nullptr;  // made at first use
+    QString PgnFileName;                 // the file the game list shows
+    // Worker of CMD_OPEN_GAME: a file chosen in OpenDialog1 is listed in
+    // the game list; the game is reset.
     virtual void OpenGameFile();
+    // Worker of CMD_LOAD_LISTED_GAME: replays the game at the list's
+    // SelectedGameOffset in PgnFileName from the standard start position.
     virtual void LoadSelectedGame();
+    // Worker of CMD_SAVE_GAME and CMD_SAVE_GAME_AS: appends the game up to
+    // the position shown to the save dialog's file, asking for it first
+    // for "save as", after a reset of its fields or without a file name.
     virtual void SaveGamePgn();
+    void ShowMovedPieceClick();
     // Worker of CMD_LOAD_POSITION (FenPositions.cpp): sets up from
     // PendingPositionText or, when that is empty outside protocol mode, from
     // a file chosen in OpenDialog2. In protocol mode a failure answers

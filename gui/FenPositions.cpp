@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "ChessGUI.h"
+#include "dialogs/dialogparts.h"
 #include "fen.h"
 #include "globals.h"
 #include "guiglobals.h"
@@ -21,15 +22,8 @@ namespace {
 
 // Name filters: the first lists position files whatever the case of their
 // extension, the second every file.
-QFileDialog* MakeFileDialog(QWidget* parent, const char* name, QFileDialog::AcceptMode mode,
-                            const QString& fenFilesText) {
-    auto* dialog = new QFileDialog(parent);
-    dialog->setObjectName(name);
-    dialog->setAcceptMode(mode);
-    dialog->setFileMode(QFileDialog::AnyFile);  // a typed name need not exist
-    dialog->setNameFilters({fenFilesText + " (*.FEN *.fen)", "All Files (*)"});
-    if (mode == QFileDialog::AcceptSave) dialog->setOption(QFileDialog::DontConfirmOverwrite);
-    return dialog;
+QFileDialog* MakeFenDialog(QWidget* parent, const char* name, bool forSaving, const QString& fenFilesText) {
+    return MakeFileDialog(parent, name, forSaving, {fenFilesText + " (*.FEN *.fen)", "All Files (*)"});
 }
 
 std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
@@ -71,7 +65,7 @@ void TfrmWinRovik::LoadPosition() {
         // Protocol mode never asks for a file: an empty "setboard" fails.
         result = SetupFromFen(pending);
     } else {
-        if (!OpenDialog2) OpenDialog2 = MakeFileDialog(this, "OpenDialog2", QFileDialog::AcceptOpen, "FEN Files");
+        if (!OpenDialog2) OpenDialog2 = MakeFenDialog(this, "OpenDialog2", false, "FEN Files");
         QString name;
         if (!ChooseFile(OpenDialog2, &name)) {
             SetTimerEnabled(Timer1, true);
@@ -140,7 +134,7 @@ void TfrmWinRovik::btnPasteClipboardClick() {
 }
 
 void TfrmWinRovik::SavePosition1Click() {
-    if (!SaveDialog1) SaveDialog1 = MakeFileDialog(this, "SaveDialog1", QFileDialog::AcceptSave, "FEN files");
+    if (!SaveDialog1) SaveDialog1 = MakeFenDialog(this, "SaveDialog1", true, "FEN files");
     QString name;
     if (!ChooseFile(SaveDialog1, &name)) return;
     if (!name.contains(".fen")) name += ".fen";

@@ -17,12 +17,6 @@ TfrmLevels* frmLevels = nullptr;
 
 namespace {
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
 QLabel* MakeNote(QWidget* parent, const QString& text) {
     auto* note = new QLabel(text, parent);
     note->setWordWrap(true);

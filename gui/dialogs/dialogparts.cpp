@@ -2,10 +2,14 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 
 void SetUpFixedDialog(QDialog* dialog, const QString& name, const QString& title) {
     dialog->setObjectName(name);
@@ -23,6 +27,29 @@ QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& text, con
     box->addItems(items);
     box->setEditText(text);
     return box;
+}
+
+void CentreOnScreen(QWidget* window) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+    }
+}
+
+QFileDialog* MakeFileDialog(QWidget* parent, const char* name, bool forSaving, const QStringList& nameFilters) {
+    auto* dialog = new QFileDialog(parent);
+    dialog->setObjectName(name);
+    dialog->setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilters(nameFilters);
+    if (forSaving) dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    return dialog;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
 }
 
 QPushButton* MakeOkButton(QWidget* parent, const QString& name) {

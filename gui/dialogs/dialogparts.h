@@ -7,10 +7,11 @@
 
 class QComboBox;
 class QDialog;
+class QFileDialog;
 class QHBoxLayout;
+class QLabel;
 class QPixmap;
 class QPushButton;
-class QString;
 class QWidget;
 
 // A fixed-size modal dialog with a title bar and a close button.
@@ -18,6 +19,16 @@ void SetUpFixedDialog(QDialog* dialog, const QString& name, const QString& title
 
 // An editable drop-down list of values showing text; typing adds no item.
 QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& text, const QStringList& items);
+
+// Moves the window to the middle of the primary screen.
+void CentreOnScreen(QWidget* window);
+
+// A file dialog with its name filters; a typed name need not exist, and a
+// save dialog never asks before an existing file is chosen.
+QFileDialog* MakeFileDialog(QWidget* parent, const char* name, bool forSaving, const QStringList& nameFilters);
+
+// A label with its object name.
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text);
 
 // The dialog's default button, "OK".
 QPushButton* MakeOkButton(QWidget* parent, const QString& name);

@@ -7,6 +7,8 @@
 #include <QtTest>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 
 #include "bitboard.h"
 #include "globals.h"
@@ -27,16 +29,6 @@ BoxAnswer ScriptedBoxes::Show(QWidget*, const QString& text, const QString& capt
     return ClosedBoxAnswer(buttons);
 }
 
-QByteArray ReadWholeFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool WriteWholeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
 void WhenModal(std::function<void(QWidget*)> action) {
     QTimer::singleShot(0, [action] {
         QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
@@ -51,6 +43,15 @@ bool ScriptedBoxes::AskText(QWidget*, const QString& caption, const QString& pro
     typed.pop_front();
     if (!answer) return false;
     *text = *answer;
+    return true;
+}
+
+bool FileDialogBoxes::RunFileDialog(QFileDialog* dialog, QString* fileName) {
+    dialogs.push_back({dialog->objectName(), dialog->nameFilters(), dialog->acceptMode(),
+                       dialog->testOption(QFileDialog::DontConfirmOverwrite)});
+    if (files.empty()) return false;
+    *fileName = files.front();
+    files.pop_front();
     return true;
 }
 
@@ -156,6 +157,18 @@ std::vector<std::string> ShufflePlies(int n) {
 }
 
 std::vector<Move> LegalMoves() { return LegalMovesOf(GameBoard); }
+
+std::string ReadWholeFile(const QString& path) {
+    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteWholeFile(const QString& path, const std::string& bytes) {
+    std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
 
 bool SamePosition(const Position& a, const Position& b) {
     return std::memcmp(a.Pieces, b.Pieces, sizeof a.Pieces) == 0 && a.SideToMove == b.SideToMove &&

@@ -3,9 +3,10 @@
 // the way the play-move routine records them.
 #pragma once
 
-#include <QByteArray>
 #include <QDir>
+#include <QFileDialog>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <deque>
@@ -37,6 +38,21 @@ public:
     bool AskText(QWidget* parent, const QString& caption, const QString& prompt, QString* text) override;
     std::deque<std::optional<QString>> typed;
     std::vector<ShownBox> inputs;
+};
+
+// Boxes that also answer the file dialogs from a script: a queued name is
+// chosen, an empty queue cancels. Every dialog run is recorded.
+class FileDialogBoxes : public ScriptedBoxes {
+public:
+    bool RunFileDialog(QFileDialog* dialog, QString* fileName) override;
+    struct Seen {
+        QString name;
+        QStringList filters;
+        QFileDialog::AcceptMode mode;
+        bool noOverwritePrompt;
+    };
+    std::deque<QString> files;
+    std::vector<Seen> dialogs;
 };
 
 struct LearnedMove {
@@ -73,11 +89,6 @@ public:
     int PlayFromTo(int from, int to, int promotion) override;
 };
 
-// A whole file: its bytes (empty when it cannot be read), or written anew
-// (false when that fails).
-QByteArray ReadWholeFile(const QString& path);
-bool WriteWholeFile(const QString& path, const QByteArray& bytes);
-
 // Runs the action once the next modal dialog is up.
 void WhenModal(std::function<void(QWidget*)> action);
 
@@ -106,6 +117,10 @@ std::vector<std::string> ShufflePlies(int n);
 
 // The legal moves of the game board's position.
 std::vector<Move> LegalMoves();
+
+// A file's bytes, and a file made of the bytes (replacing what it held).
+std::string ReadWholeFile(const QString& path);
+void WriteWholeFile(const QString& path, const std::string& bytes);
 
 // Positions equal in everything a game position holds.
 bool SamePosition(const Position& a, const Position& b);

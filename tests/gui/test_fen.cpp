@@ -11,10 +11,7 @@
 #include <QtTest>
 
 #include <cstring>
-#include <deque>
-#include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "bitboard.h"
 #include "fen.h"
@@ -31,43 +28,9 @@ namespace {
 const std::string StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 const std::string TwoKingsBlack = "4k3/8/8/8/8/8/8/4K3 b - - 12 40";
 
-// Boxes that also answer the file dialogs from a script: a queued name is
-// chosen, an empty queue cancels.
-class FenBoxes : public ScriptedBoxes {
-public:
-    bool RunFileDialog(QFileDialog* dialog, QString* fileName) override {
-        dialogs.push_back({dialog->objectName(), dialog->nameFilters(), dialog->acceptMode(),
-                           dialog->testOption(QFileDialog::DontConfirmOverwrite)});
-        if (files.empty()) return false;
-        *fileName = files.front();
-        files.pop_front();
-        return true;
-    }
-    struct Seen {
-        QString name;
-        QStringList filters;
-        QFileDialog::AcceptMode mode;
-        bool noOverwritePrompt;
-    };
-    std::deque<QString> files;
-    std::vector<Seen> dialogs;
-};
-
-std::string ReadWhole(const QString& path) {
-    std::ifstream in(path.toStdString(), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteWhole(const QString& path, const std::string& text) {
-    std::ofstream out(path.toStdString(), std::ios::binary | std::ios::trunc);
-    out << text;
-}
-
 }  // namespace
 
-class FenPositionTest : public QObject, public WindowFixture<TestWindow, FenBoxes> {
+class FenPositionTest : public QObject, public WindowFixture<TestWindow, FileDialogBoxes> {
     Q_OBJECT
 
     QTemporaryDir dir;
@@ -120,7 +83,7 @@ class FenPositionTest : public QObject, public WindowFixture<TestWindow, FenBoxe
     std::string SavedPosition() {
         boxes.files.push_back(Path("saved"));
         w->SavePosition1Click();
-        return ReadWhole(Path("saved.fen"));
+        return ReadWholeFile(Path("saved.fen"));
     }
 
 private slots:
@@ -237,7 +200,7 @@ private slots:
         };
         for (const Case& c : cases) {
             boxes.shown.clear();
-            WriteWhole(Path("position.fen"), c.content);
+            WriteWholeFile(Path("position.fen"), c.content);
             LoadFile(Path("position.fen"));
             ExpectLoadEnded();
             if (c.result == 1) {
@@ -300,13 +263,13 @@ private slots:
         for (const auto& c : cases) {
             boxes.files.push_back(Path(c.chosen));
             w->SavePosition1Click();
-            QCOMPARE(ReadWhole(Path(c.written)), StartFen);
+            QCOMPARE(ReadWholeFile(Path(c.written)), StartFen);
         }
         // An existing file is replaced; a cancel writes nothing.
-        WriteWhole(Path("old.fen"), std::string(500, 'z'));
+        WriteWholeFile(Path("old.fen"), std::string(500, 'z'));
         boxes.files.push_back(Path("old.fen"));
         w->SavePosition1Click();
-        QCOMPARE(ReadWhole(Path("old.fen")), StartFen);
+        QCOMPARE(ReadWholeFile(Path("old.fen")), StartFen);
         const QStringList before = QDir(dir.path()).entryList(QDir::Files);
         w->SavePosition1Click();
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), before);

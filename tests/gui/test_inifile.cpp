@@ -178,7 +178,7 @@ private slots:
     void aCommitReplacesTheFileWhole() {
         QTemporaryDir dir;
         const QString path = dir.filePath("t.ini");
-        QVERIFY(WriteWholeFile(path, "; kept\n[A]\nx=1\n"));
+        WriteWholeFile(path, "; kept\n[A]\nx=1\n");
         QFile old(path);
         QVERIFY(old.open(QIODevice::ReadOnly));
 
@@ -190,7 +190,7 @@ private slots:
         QVERIFY(ini.Modified());
         QVERIFY(ini.Commit());
         QVERIFY(!ini.Modified());
-        QCOMPARE(ReadWholeFile(path), QByteArray("; kept\n[A]\nx=2\n\n[B]\ny=3\n"));
+        QCOMPARE(ReadWholeFile(path), std::string("; kept\n[A]\nx=2\n\n[B]\ny=3\n"));
         // A new file was renamed into place: the old one, still open, is whole.
         QCOMPARE(old.readAll(), QByteArray("; kept\n[A]\nx=1\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"t.ini"});
@@ -206,7 +206,7 @@ private slots:
         QVERIFY(!QFile::exists(path));
         ini.WriteString("A", "x", "1");
         QVERIFY(ini.Commit());
-        QCOMPARE(ReadWholeFile(path), QByteArray("[A]\nx=1\n"));
+        QCOMPARE(ReadWholeFile(path), std::string("[A]\nx=1\n"));
     }
 
     void failuresAreReportedAndChangeNothing() {

@@ -129,7 +129,7 @@ class PersonalityTest : public QObject, public WindowFixture<PlayWindow> {
         dialog = PersonalityDialog(w.get());
         dialog->AppDir = shippedData.toStdString();
         dialog->PersonalityFile = FilePath();
-        if (text) QVERIFY(WriteWholeFile(FilePath(), text));
+        if (text) WriteWholeFile(FilePath(), text);
         dialog->FillNameList();
     }
 
@@ -252,9 +252,9 @@ private slots:
     void theStartTakesMorlaquinFromTheFileAndItsMaterial() {
         WorkingDirectory here;
         QVERIFY(QFile::link(shippedData + "/images", here.path() + "/images"));
-        QVERIFY(WriteWholeFile(here.path() + "/MLPersonalities.ini", QByteArray(Sample)
-                                                                        .replace("Name=Morlaquin", "Name=Other")
-                                                                        .replace("Name=Tester", "Name=Morlaquin")));
+        WriteWholeFile(here.path() + "/MLPersonalities.ini",
+                       QByteArray(Sample).replace("Name=Morlaquin", "Name=Other").replace("Name=Tester", "Name=Morlaquin")
+                           .toStdString());
         MakeWindow();
         w->FormShow();
         QCOMPARE(EngineValues(), (std::vector<int>{90, 290, 330, 470, 950, 120, 80, 140, 60, 10, 50}));
@@ -276,7 +276,7 @@ private slots:
         QCOMPARE(Shown(), (std::vector<int>{100, 300, 300, 500, 1000, 100, 100, 100, 100, 0, 100}));
         QCOMPARE(dialog->memDescription->toPlainText(), QString("No values given"));
         QVERIFY(Editable());
-        QVERIFY(WriteWholeFile(FilePath(), "[PERSONALITY1]\nName=Bare\n"));
+        WriteWholeFile(FilePath(), "[PERSONALITY1]\nName=Bare\n");
         QVERIFY(dialog->SelectPersonality("Bare"));
         QCOMPARE(dialog->memDescription->toPlainText(), QString("No description"));
     }
@@ -295,7 +295,7 @@ private slots:
         // Beyond the probed sections it cannot be deleted.
         dialog->cboxName->setCurrentIndex(1);
         boxes.answers = {BoxAnswer::Ok};
-        const QByteArray before = ReadWholeFile(FilePath());
+        const std::string before = ReadWholeFile(FilePath());
         dialog->btnDeleteClick();
         QCOMPARE(ReadWholeFile(FilePath()), before);
     }
@@ -344,7 +344,7 @@ private slots:
         }
         QCOMPARE(GameBoard.Pos.PieceMaterial[BLACK], w->PositionHistory[2].PieceMaterial[BLACK]);
         // The section as written: every key in order, the description on one line.
-        const QByteArray file = ReadWholeFile(FilePath());
+        const QByteArray file = QByteArray::fromStdString(ReadWholeFile(FilePath()));
         QVERIFY(file.contains("[PERSONALITY2]\nName=Tester\nDescription=Plays\\nthe \\\\ knights\n"
                               "PawnValue=90\nKnightValue=350\nBishopValue=330\nRookValue=470\nQueenValue=950\n"
                               "Positional=120\nKingsafety=80\nPassed=140\nMobility=60\nBlunder=10\nSpeed=50\n"));
@@ -368,7 +368,7 @@ private slots:
         QFETCH(QString, text);
         Open(Sample);
         QVERIFY(dialog->SelectPersonality("Tester"));
-        const QByteArray before = ReadWholeFile(FilePath());
+        const std::string before = ReadWholeFile(FilePath());
         ChoosePersonality([this, text] {
             dialog->cboxKnight->setEditText("333");  // before the bad one in the file's order
             dialog->cboxMobility->setEditText(text);
@@ -400,7 +400,7 @@ private slots:
         QVERIFY(!Editable());
         QVERIFY(dialog->SelectPersonality("Tester"));
         QVERIFY(Editable());
-        const QByteArray before = ReadWholeFile(FilePath());
+        const std::string before = ReadWholeFile(FilePath());
         // Default 1, typed over anyway: applied, not written.
         QVERIFY(dialog->SelectPersonality("Morlaquin"));
         dialog->cboxQueen->setEditText("900");
@@ -433,7 +433,7 @@ private slots:
         Open(Sample);
         QVERIFY(dialog->SelectPersonality("Morlaquin"));
         ApplySettingsOf("Tester");
-        const QByteArray before = ReadWholeFile(FilePath());
+        const std::string before = ReadWholeFile(FilePath());
         boxes.typed = {QString("Fresh")};
         ChoosePersonality([this] {
             dialog->btnNew->click();
@@ -522,7 +522,7 @@ private slots:
         QCOMPARE(dialog->cboxName->currentText(), QString("Morlaquin"));
         QCOMPARE(EngineValues(), inUse);
         QCOMPARE(w->windowTitle(), QString("Personality: Tester"));
-        const QByteArray file = ReadWholeFile(FilePath());
+        const QByteArray file = QByteArray::fromStdString(ReadWholeFile(FilePath()));
         QVERIFY(!file.contains("Tester"));
         QVERIFY(file.contains("[PERSONALITY1]\nName=Morlaquin\n"));
         QVERIFY(file.contains("\n\n[PERSONALITY4]\nName=Sparse\n"));
@@ -536,7 +536,7 @@ private slots:
         QCOMPARE(dialog->PicturePath("Vesper"), pictures + "Vesper.jpg");
         for (const char* name : {"Nobody", "../personalities/Vesper", "..", ".", "a\\b", ""})
             QCOMPARE(dialog->PicturePath(name), pictures + "blank.jpg");
-        QVERIFY(WriteWholeFile(FilePath(), "[PERSONALITY1]\nName=Vesper\n[PERSONALITY2]\nName=../Vesper\n"));
+        WriteWholeFile(FilePath(), "[PERSONALITY1]\nName=Vesper\n[PERSONALITY2]\nName=../Vesper\n");
         QVERIFY(dialog->SelectPersonality("Vesper"));
         QCOMPARE(dialog->Image1->pixmap().size(), QSize(240, 300));
         QVERIFY(dialog->SelectPersonality("../Vesper"));
@@ -544,7 +544,7 @@ private slots:
     }
 
     void brokenPicturesShowNothing_data() {
-        const QByteArray good = ReadWholeFile(QCoreApplication::applicationDirPath() + "/data/images/personalities/Pip.jpg");
+        const QByteArray good = QByteArray::fromStdString(ReadWholeFile(QCoreApplication::applicationDirPath() + "/data/images/personalities/Pip.jpg"));
         QVERIFY(!good.isEmpty());
         const qsizetype scan = ScanData(good);
         QVERIFY(scan > 0);
@@ -570,8 +570,8 @@ private slots:
         const QString pictures = dir->filePath("images/personalities");
         QVERIFY(QDir().mkpath(pictures));
         QVERIFY(QFile::copy(shippedData + "/images/personalities/blank.jpg", pictures + "/blank.jpg"));
-        QVERIFY(WriteWholeFile(pictures + "/Broken.jpg", bytes));
-        QVERIFY(WriteWholeFile(FilePath(), "[PERSONALITY1]\nName=Good\n[PERSONALITY2]\nName=Broken\nPawnValue=77\n"));
+        WriteWholeFile(pictures + "/Broken.jpg", bytes.toStdString());
+        WriteWholeFile(FilePath(), "[PERSONALITY1]\nName=Good\n[PERSONALITY2]\nName=Broken\nPawnValue=77\n");
         dialog->AppDir = dir->path().toStdString();
         QVERIFY(dialog->SelectPersonality("Good"));  // blank.jpg
         QVERIFY(!dialog->Image1->pixmap().isNull());

@@ -1,0 +1,175 @@
+// PGN games: the game appended to a file, a file's games listed, and a
+// listed game replayed from the standard start position.
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "ChessGUI.h"
+#include "dialogs/MLOpen.h"
+#include "dialogs/dialogparts.h"
+#include "dialogs/saveGame.h"
+#include "globals.h"
+#include "guiglobals.h"
+#include "messageboxes.h"
+#include "movegen.h"
+#include "pgnreader.h"
+#include "rootsearch.h"
+
+namespace {
+
+std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
+
+// Appends the whole text in one write; on any failure the file is left as
+// it was and the reason is given.
+bool AppendWhole(const QString& path, const QByteArray& text, QString* reason) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        *reason = file.errorString();
+        return false;
+    }
+    const qint64 before = file.size();
+    if (file.write(text) != text.size()) {
+        *reason = file.errorString();
+        file.resize(before);
+        return false;
+    }
+    return true;
+}
+
+// Plays a move token in the game board's position, trying the moves it may
+// mean in generated order: 0 when none is legal, else PlayMove's result.
+int PlayPgnMove(TfrmWinRovik& window, const SanMove& san) {
+    GenerateMoves(&GameBoard);
+    for (int i = 0; i <= GameBoard.List.Last; ++i) {
+        if (!SanMatches(san, GameBoard.List.Moves[i])) continue;
+        const int result = window.PlayMove(i, false, false);
+        // A full record refuses every move (and has said so once).
+        if (result != 0 || window.RecordIsFull()) return result;
+        GenerateMoves(&GameBoard);
+    }
+    return 0;
+}
+
+}  // namespace
+
+void TfrmWinRovik::ShowMovedPieceClick() { ShowMovedPiece->setChecked(!ShowMovedPiece->isChecked()); }
+
+void TfrmWinRovik::SaveGamePgn() {
+    SetTimerEnabled(Timer1, false);
+    const auto done = [this] {
+        SetTimerEnabled(Timer1, true);
+        PendingCommand = 0;
+    };
+    TfrmSaveGame* dialog = frmSaveGame;
+    // A game set up from a position cannot be written from the start position.
+    if (!dialog || PositionSetUp) {
+        done();
+        return;
+    }
+    if (PendingCommand == CMD_SAVE_GAME_AS || ResetFields || dialog->edtFileName->text().isEmpty()) {
+        if (dialog->exec() != QDialog::Accepted) {
+            done();
+            return;
+        }
+    }
+    const QString typed = dialog->edtFileName->text();
+    if (typed.trimmed().isEmpty()) {
+        ShowMessageBox(this, "The game was not saved: no file name was given.", "Error");
+        done();
+        return;
+    }
+    const QString name = WithPgnExtension(typed);
+
+    QByteArray text;
+    for (const QString* tag : {&dialog->EventTag, &dialog->SiteTag, &dialog->DateTag, &dialog->WhiteTag,
+                               &dialog->BlackTag, &dialog->ResultTag})
+        text += tag->toLocal8Bit() + '\n';
+    text += '\n';
+    for (int row = 0; 2 * row < CurrentPly; ++row)
+        text += PgnMoveLine(row, Cell(0, row).toStdString(), Cell(1, row).toStdString()) + '\n';
+
+    if (QString reason; !AppendWhole(name, text, &reason))
+        ShowMessageBox(this, "The game could not be saved to " + name + ":\n" + reason, "Error");
+    done();
+}
+
+void TfrmWinRovik::OpenGameFile() {
+    SetTimerEnabled(Timer1, false);
+    if (!OpenDialog1)
+        OpenDialog1 = MakeFileDialog(this, "OpenDialog1", false, {"pgn Files (*.pgn *.PGN)", "All Files (*)"});
+    QString name;
+    if (!frmOpenGame || !ChooseFile(OpenDialog1, &name)) {
+        PendingCommand = 0;
+        SetTimerEnabled(Timer1, true);
+        return;
+    }
+    ResetGame();
+    PgnFileName = name;
+    frmOpenGame->show();
+    frmOpenGame->raise();
+    frmOpenGame->LoadGameList(PgnFileName);
+    SetTimerEnabled(Timer1, true);
+    PendingCommand = 0;
+}
+
+void TfrmWinRovik::LoadSelectedGame() {
+    SetTimerEnabled(Timer1, false);
+    PgnSource source;
+    if (!frmOpenGame || !source.Open(LocalPath(PgnFileName))) {
+        PendingCommand = 0;
+        SetTimerEnabled(Timer1, true);
+        return;
+    }
+    ResetGame();
+    LearnResult = -2.0;  // a loaded game is never learned from
+    LastMoveHighlight = false;
+
+    // How the load ended: at the game's end, at a token that is no move (or
+    // a game from a set-up position), or at a move that could not be played
+    // or ended the game.
+    enum class Ending { GameEnd, NoMove, Stopped };
+    Ending ending = Ending::GameEnd;
+    int played = 0;  // the result of the last move played
+    if (source.Seek(frmOpenGame->SelectedGameOffset)) {
+        PgnGameReader game(source);
+        game.ReadTags();
+        std::string token;
+        if (game.SetsUpPosition()) {
+            ending = Ending::NoMove;
+        } else {
+            while (game.NextMove(&token)) {
+                SanMove san;
+                if (!ReadSanMove(token, GameBoard.Pos.SideToMove, &san)) {
+                    ending = Ending::NoMove;
+                    break;
+                }
+                played = PlayPgnMove(*this, san);
+                if (played != 1) {
+                    ending = Ending::Stopped;
+                    break;
+                }
+            }
+        }
+    }
+
+    const bool loaded = CurrentPly > 0;
+    LastMoveHighlight = loaded && ShowMovedPiece->isChecked();
+    if (loaded) {
+        LastMoveFrom = MoveFrom(MoveCodes[CurrentPly - 1]);
+        LastMoveTo = MoveTo(MoveCodes[CurrentPly - 1]);
+    }
+    BuildDisplayBoard();
+    DrawBoard();
+    ResetClocks();
+    if (played > 1) SetTimerEnabled(tmrClock, false);  // the game's last move ended it
+    if (!loaded && ending != Ending::Stopped) ShowMessageBox(this, "Error loading game!", "Error");
+    SetTimerEnabled(Timer1, true);
+    PendingCommand = 0;
+    if (loaded && ending != Ending::NoMove && frmSaveGame) {
+        frmSaveGame->edtFileName->setText(PgnFileName);
+        frmSaveGame->dlgSaveGame->selectFile(PgnFileName);
+        ResetFields = 0;
+    }
+}

@@ -1,0 +1,216 @@
+#include "MLOpen.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QStringDecoder>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <array>
+
+#include "dialogparts.h"
+#include "globals.h"
+#include "guiglobals.h"
+#include "messageboxes.h"
+#include "pgnreader.h"
+
+TfrmOpenGame* frmOpenGame = nullptr;
+
+namespace {
+
+const std::array<const char*, 6> Headers = {"Game", "White", "Black", "Result", "Date", "Site"};
+const std::array<int, 6> ColumnWidths = {43, 108, 114, 55, 62, 86};
+
+// The list lets the window repaint while it reads, this often at most.
+constexpr int REPAINT_MS = 40;
+
+QString FileText(const std::string& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return utf8.hasError() ? QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size())) : text;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ model
+
+int gamelistmodel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Shown; }
+
+int gamelistmodel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(Headers.size());
+}
+
+QVariant gamelistmodel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid()) return QVariant();
+    return Text(index.column(), index.row());
+}
+
+QVariant gamelistmodel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
+        section >= static_cast<int>(Headers.size()))
+        return QVariant();
+    return QString(Headers[static_cast<std::size_t>(section)]);
+}
+
+QString gamelistmodel::Text(int column, int row) const {
+    if (row < 0 || row >= Shown) return QString();
+    const Row& r = Rows[static_cast<std::size_t>(row)];
+    switch (column) {
+        case 0:
+            return QString::number(row + 1);
+        case 1:
+            return FileText(r.White);
+        case 2:
+            return FileText(r.Black);
+        case 3:
+            return FileText(r.Result);
+        case 4:
+            return FileText(r.Date);
+        case 5:
+            return FileText(r.Site);
+        default:
+            return QString();
+    }
+}
+
+void gamelistmodel::Clear() {
+    beginResetModel();
+    Rows.clear();
+    Shown = 0;
+    endResetModel();
+}
+
+void gamelistmodel::Add(Row row) { Rows.push_back(std::move(row)); }
+
+void gamelistmodel::Publish() {
+    const int total = static_cast<int>(Rows.size());
+    if (total == Shown) return;
+    beginInsertRows(QModelIndex(), Shown, total - 1);
+    Shown = total;
+    endInsertRows();
+}
+
+// ----------------------------------------------------------------- dialog
+
+TfrmOpenGame::TfrmOpenGame(QWidget* parent) : QDialog(parent), GameOffsets(MAX_LISTED_GAMES, 0) {
+    setObjectName("frmOpenGame");
+    setWindowTitle("Select Game to Open");
+    resize(484, 553);
+
+    GameList = new gamelistmodel(this);
+    StringGrid1 = new QTableView(this);
+    StringGrid1->setObjectName("StringGrid1");
+    StringGrid1->setModel(GameList);
+    StringGrid1->verticalHeader()->hide();
+    StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    StringGrid1->verticalHeader()->setMinimumSectionSize(15);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(15);
+    StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    StringGrid1->horizontalHeader()->setHighlightSections(false);
+    StringGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (int c = 0; c < static_cast<int>(ColumnWidths.size()); ++c)
+        StringGrid1->setColumnWidth(c, ColumnWidths[static_cast<std::size_t>(c)]);
+    StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    StringGrid1->setWordWrap(false);
+    connect(StringGrid1, &QTableView::doubleClicked, this, [this] { StringGrid1DblClick(); });
+
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName("Panel1");
+    Button2 = new QPushButton("&Load Game", Panel1);
+    Button2->setObjectName("Button2");
+    Button1 = new QPushButton("&Close", Panel1);
+    Button1->setObjectName("Button1");
+    connect(Button2, &QPushButton::clicked, this, &TfrmOpenGame::Button2Click);
+    connect(Button1, &QPushButton::clicked, this, &TfrmOpenGame::Button1Click);
+    {
+        auto* row = new QHBoxLayout(Panel1);
+        row->setContentsMargins(6, 6, 6, 6);
+        row->addStretch();
+        row->addWidget(Button2);
+        row->addWidget(Button1);
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(StringGrid1, 1);
+    layout->addWidget(Panel1);
+    CentreOnScreen(this);
+}
+
+TfrmOpenGame::~TfrmOpenGame() {
+    if (frmOpenGame == this) frmOpenGame = nullptr;
+}
+
+void TfrmOpenGame::LoadGameList(const QString& fileName) {
+    setWindowTitle("Please wait while loading...");
+    GameList->Clear();
+    int row = 1;
+    PgnSource source;
+    if (source.Open(QFile::encodeName(fileName).toStdString())) {
+        QElapsedTimer sinceRepaint;
+        sinceRepaint.start();
+        ListPgnGames(source, [&](const ListedGame& game) {
+            GameOffsets[static_cast<std::size_t>(row)] = game.Offset;
+            GameList->Add({game.White, game.Black, game.Result, game.Date, game.Site});
+            if (row % 30 == 0 && sinceRepaint.elapsed() >= REPAINT_MS) {
+                GameList->Publish();
+                QCoreApplication::processEvents();
+                sinceRepaint.restart();
+            }
+            ++row;
+            return row < MAX_LISTED_GAMES;
+        });
+        GameList->Publish();
+    }
+    if (row == 1) {
+        ShowMessageBox(this, "Error opening file!", "Error");
+        close();
+        return;
+    }
+    // As in a grid, the first game is the current row until another is chosen.
+    if (!StringGrid1->currentIndex().isValid()) StringGrid1->setCurrentIndex(GameList->index(0, 0));
+    setWindowTitle("Select Game to Open");
+}
+
+int TfrmOpenGame::RowCount() const { return GameList->rowCount() + 1; }
+
+QString TfrmOpenGame::Cell(int column, int row) const {
+    if (row == 0) return column >= 0 && column < static_cast<int>(Headers.size()) ? Headers[column] : "";
+    return GameList->Text(column, row - 1);
+}
+
+int TfrmOpenGame::CurrentRow() const {
+    const QModelIndex current = StringGrid1->currentIndex();
+    return current.isValid() ? current.row() + 1 : 0;
+}
+
+void TfrmOpenGame::StringGrid1DblClick() {
+    const int row = CurrentRow();
+    if (row < 1) return;
+    SelectedGameOffset = GameOffsets[static_cast<std::size_t>(row)];
+    PendingCommand = CMD_LOAD_LISTED_GAME;
+    StopSearch = true;
+}
+
+void TfrmOpenGame::Button2Click() {
+    StringGrid1DblClick();
+    close();
+}
+
+void TfrmOpenGame::Button1Click() { close(); }
+
+void TfrmOpenGame::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    FormResize();
+}
+
+void TfrmOpenGame::FormResize() { StringGrid1->setColumnWidth(5, width()); }

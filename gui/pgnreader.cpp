@@ -1,0 +1,444 @@
+#include "pgnreader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+constexpr std::size_t BLOCK_SIZE = 1 << 16;
+// Longest tag line kept; the rest of a longer line is read past.
+constexpr std::size_t TAG_LINE_LIMIT = 1 << 16;
+// Longest move token kept; no move comes near it.
+constexpr std::size_t TOKEN_LIMIT = 64;
+
+bool IsLetter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDigit(int c) { return c >= '0' && c <= '9'; }
+bool IsBlank(int c) { return c == ' ' || c == '\t'; }
+bool IsLineEnd(int c) { return c == '\n' || c == '\r'; }
+
+// Characters a move, a move number or a result is written with.
+bool IsSymbolCharacter(int c) {
+    return IsLetter(c) || IsDigit(c) || c == '_' || c == '+' || c == '#' || c == '=' || c == ':' || c == '-' ||
+           c == '/';
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// A square name in either case; -1 when it is none.
+int SquareOfName(char file, char rank) {
+    file = Lower(file);
+    if (file < 'a' || file > 'h' || rank < '1' || rank > '8') return -1;
+    return (rank - '1') * 8 + (file - 'a');
+}
+
+int PromotionPiece(char c) {
+    switch (c) {
+        case 'N':
+            return KNIGHT;
+        case 'B':
+            return BISHOP;
+        case 'R':
+            return ROOK;
+        case 'Q':
+            return QUEEN;
+        default:
+            return 0;
+    }
+}
+
+int PieceOfLetter(char c) {
+    switch (c) {
+        case 'K':
+            return KING;
+        default:
+            return PromotionPiece(c);
+    }
+}
+
+bool SkipBlanksAndReadTagStart(PgnSource& source) {
+    while (IsBlank(source.Peek())) source.Get();
+    return source.Peek() == '[' && IsLetter(source.Peek(1));
+}
+
+bool HasName(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// Passes a byte-order mark at the start of the file.
+void SkipByteOrderMark(PgnSource& source) {
+    if (source.Position() == 0 && source.Peek() == 0xEF && source.Peek(1) == 0xBB && source.Peek(2) == 0xBF) {
+        source.Get();
+        source.Get();
+        source.Get();
+    }
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ source
+
+PgnSource::PgnSource() = default;
+
+PgnSource::~PgnSource() {
+    if (File) std::fclose(File);
+}
+
+bool PgnSource::Open(const std::string& path) {
+    if (File) std::fclose(File);
+    File = std::fopen(path.c_str(), "rb");
+    if (!File) return false;
+    std::setvbuf(File, nullptr, _IONBF, 0);  // read in our own blocks
+    Data.assign(BLOCK_SIZE, 0);
+    At = End = 0;
+    BlockStart = 0;
+    Failed = false;
+    return true;
+}
+
+bool PgnSource::Seek(i64 offset) {
+    if (!File || offset < 0 || fseeko(File, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+    BlockStart = offset;
+    At = End = 0;
+    Failed = false;
+    return true;
+}
+
+bool PgnSource::Fill(std::size_t n) {
+    if (!File || Failed) return false;
+    if (At > 0) {
+        std::memmove(Data.data(), Data.data() + At, End - At);
+        BlockStart += static_cast<i64>(At);
+        End -= At;
+        At = 0;
+    }
+    if (Data.size() < n) Data.resize(n);
+    while (End < n) {
+        const std::size_t got = std::fread(Data.data() + End, 1, Data.size() - End, File);
+        if (got == 0) {
+            if (std::ferror(File)) Failed = true;
+            return false;
+        }
+        End += got;
+    }
+    return true;
+}
+
+void PgnSource::SkipLine() {
+    for (;;) {
+        if (At >= End && !Fill(1)) return;
+        const char* p = Data.data() + At;
+        const std::size_t n = End - At;
+        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', n));
+        // A CR before the LF ends the line first; CR-only files have no LF,
+        // so their CR is looked for in the whole block.
+        const std::size_t before = lf ? static_cast<std::size_t>(lf - p) : n;
+        if (const auto* cr = static_cast<const char*>(std::memchr(p, '\r', before))) {
+            At += static_cast<std::size_t>(cr - p) + 1;
+            return;
+        }
+        if (lf) {
+            At += before + 1;
+            return;
+        }
+        At = End;
+    }
+}
+
+void PgnSource::ReadLine(std::string* line, std::size_t limit) {
+    line->clear();
+    for (;;) {
+        const int c = Get();
+        if (c < 0 || IsLineEnd(c)) return;
+        if (line->size() < limit) {
+            line->push_back(static_cast<char>(c));
+        } else {
+            SkipLine();
+            return;
+        }
+    }
+}
+
+// -------------------------------------------------------------------- tags
+
+bool ReadPgnTag(const std::string& line, PgnTag* tag) {
+    std::size_t at = 0;
+    while (at < line.size() && IsBlank(line[at])) ++at;
+    if (at + 1 >= line.size() || line[at] != '[' || !IsLetter(line[at + 1])) return false;
+    ++at;
+    const std::size_t nameStart = at;
+    while (at < line.size() && (IsLetter(line[at]) || IsDigit(line[at]) || line[at] == '_')) ++at;
+    tag->Name = line.substr(nameStart, at - nameStart);
+
+    const std::size_t first = line.find('"', at);
+    if (first == std::string::npos) {
+        tag->Value = line;
+        return true;
+    }
+    const std::size_t last = line.rfind('"');
+    if (last == first) {
+        tag->Value = line.substr(first + 1);
+        return true;
+    }
+    tag->Value.clear();
+    for (std::size_t i = first + 1; i < last; ++i) {
+        if (line[i] == '\\' && i + 1 < last && (line[i + 1] == '"' || line[i + 1] == '\\')) ++i;
+        tag->Value.push_back(line[i]);
+    }
+    return true;
+}
+
+int ListPgnGames(PgnSource& source, const std::function<bool(const ListedGame&)>& onGame) {
+    int count = 0;
+    bool inBlock = false;
+    ListedGame game;
+    std::vector<std::string> names;
+    std::string line;
+    PgnTag tag;
+
+    // Passes the block to onGame; false when the listing is to stop.
+    auto finish = [&] {
+        if (!inBlock) return true;
+        inBlock = false;
+        ++count;
+        return onGame(game);
+    };
+
+    SkipByteOrderMark(source);
+    for (;;) {
+        const i64 lineStart = source.Position();
+        if (SkipBlanksAndReadTagStart(source)) {
+            source.ReadLine(&line, TAG_LINE_LIMIT);
+            ReadPgnTag(line, &tag);
+            const std::string name = Upper(tag.Name);
+            if (inBlock && HasName(names, name) && !finish()) return count;
+            if (!inBlock) {
+                inBlock = true;
+                game = ListedGame{};
+                game.Offset = lineStart;
+                names.clear();
+            }
+            names.push_back(name);
+            if (name == "WHITE")
+                game.White = tag.Value;
+            else if (name == "BLACK")
+                game.Black = tag.Value;
+            else if (name == "RESULT")
+                game.Result = tag.Value;
+            else if (name == "DATE")
+                game.Date = tag.Value;
+            else if (name == "SITE")
+                game.Site = tag.Value;
+            continue;
+        }
+        const int c = source.Peek();
+        if (c < 0) break;
+        // Empty, escape and comment lines leave a block open; move text ends it.
+        if (!IsLineEnd(c) && c != '%' && c != ';' && !finish()) return count;
+        source.SkipLine();
+    }
+    finish();
+    return count;
+}
+
+// -------------------------------------------------------------------- game
+
+void PgnGameReader::ReadTags() {
+    TagList.clear();
+    std::vector<std::string> names;
+    std::string line;
+    SkipByteOrderMark(Source);
+    for (;;) {
+        if (SkipBlanksAndReadTagStart(Source)) {
+            Source.ReadLine(&line, TAG_LINE_LIMIT);
+            PgnTag tag;
+            ReadPgnTag(line, &tag);
+            const std::string name = Upper(tag.Name);
+            // The next game's block: this game has no moves.
+            if (HasName(names, name)) {
+                Ended = true;
+                return;
+            }
+            names.push_back(name);
+            TagList.push_back(tag);
+            continue;
+        }
+        const int c = Source.Peek();
+        if (c < 0) {
+            Ended = true;
+            return;
+        }
+        if (!IsLineEnd(c) && c != '%' && c != ';') break;
+        Source.SkipLine();
+    }
+    AtLineStart = false;  // at the first character of the move text
+}
+
+bool PgnGameReader::SetsUpPosition() const {
+    for (const PgnTag& tag : TagList) {
+        if (Upper(tag.Name) != "FEN") continue;
+        std::istringstream fields(tag.Value);
+        std::string placement, side, castling, ep;
+        fields >> placement >> side >> castling >> ep;
+        return !(placement == "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR" && side == "w" &&
+                 castling == "KQkq" && ep == "-");
+    }
+    return false;
+}
+
+bool PgnGameReader::TagLineFollows() {
+    for (;;) {
+        while (IsBlank(Source.Peek())) Source.Get();
+        if (Source.Peek() == '%' && !InComment) {
+            Source.SkipLine();
+            continue;
+        }
+        return Source.Peek() == '[' && IsLetter(Source.Peek(1));
+    }
+}
+
+bool PgnGameReader::NextMove(std::string* token) {
+    while (!Ended) {
+        if (AtLineStart) {
+            AtLineStart = false;
+            if (TagLineFollows()) break;
+        }
+        const int c = Source.Get();
+        if (c < 0) break;
+        if (IsLineEnd(c)) {
+            AtLineStart = true;
+            continue;
+        }
+        if (InComment) {
+            if (c == '}') InComment = false;
+            continue;
+        }
+        switch (c) {
+            case '{':
+                InComment = true;
+                continue;
+            case ';':
+                Source.SkipLine();
+                AtLineStart = true;
+                continue;
+            case '(':
+                ++VariationDepth;
+                continue;
+            case ')':
+                if (VariationDepth > 0) --VariationDepth;
+                continue;
+            case '*':
+                if (VariationDepth == 0) Ended = true;
+                continue;
+            case '[':
+                // A bracketed command outside a comment: passed over to its end.
+                while (Source.Peek() >= 0 && !IsLineEnd(Source.Peek()) && Source.Get() != ']') {
+                }
+                continue;
+            default:
+                break;
+        }
+        // A move starts with a letter; digits start move numbers and results,
+        // and "-" a null move, which no move matches.
+        if (!IsLetter(c) && !IsDigit(c) && c != '-') continue;
+        // A check or mate mark ends a move: in the program's own lines a long
+        // white move runs into black's ("10.  exd8=Q+Kb7").
+        std::string symbol(1, static_cast<char>(c));
+        for (bool marked = false; IsSymbolCharacter(Source.Peek());) {
+            const bool mark = Source.Peek() == '+' || Source.Peek() == '#';
+            if (marked && !mark) break;
+            marked = mark;
+            const int next = Source.Get();
+            if (symbol.size() < TOKEN_LIMIT) symbol.push_back(static_cast<char>(next));
+        }
+        if (std::all_of(symbol.begin(), symbol.end(), IsDigit)) continue;
+        if (symbol == "1-0" || symbol == "0-1" || symbol == "1/2-1/2") {
+            if (VariationDepth == 0) Ended = true;
+            continue;
+        }
+        if (VariationDepth > 0) continue;
+        if (symbol.rfind("0-0", 0) == 0) {
+            const std::size_t zeros = symbol.rfind("0-0-0", 0) == 0 ? 5 : 3;
+            for (std::size_t i = 0; i < zeros; i += 2) symbol[i] = 'O';
+        }
+        *token = symbol;
+        return true;
+    }
+    Ended = true;
+    return false;
+}
+
+// ------------------------------------------------------------------- moves
+
+bool ReadSanMove(const std::string& token, int sideToMove, SanMove* san) {
+    *san = SanMove{};
+    std::string t = token;
+    while (!t.empty() && (t.back() == '+' || t.back() == '#')) t.pop_back();
+
+    if (t.rfind("O-O", 0) == 0) {
+        san->Piece = KING;
+        const bool queenSide = t.rfind("O-O-O", 0) == 0;
+        san->Target = (queenSide ? C1 : G1) + (sideToMove == BLACK ? 56 : 0);
+        return true;
+    }
+
+    std::size_t at = 0;
+    if (!t.empty() && PieceOfLetter(t[0]) != 0) {
+        san->Piece = PieceOfLetter(t[0]);
+        at = 1;
+    } else if (!t.empty() && t[0] == 'P') {
+        at = 1;
+    }
+
+    std::string squares;
+    for (; at < t.size(); ++at) {
+        const char c = t[at];
+        if (c == '=') {
+            if (at + 1 < t.size()) san->Promotion = PromotionPiece(t[at + 1]);
+            break;
+        }
+        if (c != 'x' && c != 'X') squares.push_back(c);
+    }
+    // A promotion written without "=": "e8Q".
+    if (san->Promotion == 0 && san->Piece == PAWN && squares.size() >= 3 && PromotionPiece(squares.back())) {
+        san->Promotion = PromotionPiece(squares.back());
+        squares.pop_back();
+    }
+    if (squares.size() < 2 || squares.size() > 4) return false;
+
+    const std::size_t n = squares.size();
+    san->Target = SquareOfName(squares[n - 2], squares[n - 1]);
+    for (std::size_t i = 0; i + 2 < n; ++i) san->Origin.push_back(Lower(squares[i]));
+    return true;
+}
+
+bool SanMatches(const SanMove& san, Move move) {
+    if (MoveTo(move) != san.Target || MovePiece(move) != san.Piece) return false;
+    if (san.Promotion != 0 && MovePromotion(move) != san.Promotion) return false;
+    const int from = MoveFrom(move);
+    const char file = static_cast<char>('a' + from % 8);
+    const char rank = static_cast<char>('1' + from / 8);
+    switch (san.Origin.size()) {
+        case 0:
+            return true;
+        case 1:
+            return san.Origin[0] == file || san.Origin[0] == rank;
+        default:
+            return san.Origin[0] == file && san.Origin[1] == rank;
+    }
+}
+
+// ----------------------------------------------------------------- writing
+
+std::string PgnMoveLine(int row, const std::string& whiteCell, const std::string& blackCell) {
+    std::string line = whiteCell;
+    if (row >= 9 && row <= 98 && line.size() >= 4) line.insert(4, 1, ' ');
+    if (line.size() < 12) line.append(12 - line.size(), ' ');
+    return line + blackCell;
+}

@@ -1,0 +1,716 @@
+// PGN games in the window: the save dialog and the file it appends to, the
+// game list and its dialog, loading a listed game with every way a load
+// ends, files in the styles other programs write, and random games saved
+// and loaded back.
+#include <QAction>
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <random>
+
+#include "dialogs/MLOpen.h"
+#include "dialogs/saveGame.h"
+#include "globals.h"
+#include "guiglobals.h"
+#include "gui_fixture.h"
+#include "movegen.h"
+#include "pgnreader.h"
+#include "rootsearch.h"
+#include "test_position.h"
+
+using Strings = std::vector<std::string>;
+
+namespace {
+
+const std::string Tags = "[Event \"e\"]\n[White \"w\"]\n[Black \"b\"]\n\n";
+
+}  // namespace
+
+class PgnGamesTest : public QObject, public WindowFixture<TestWindow, FileDialogBoxes> {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    QString Path(const char* name) const { return dir.filePath(name); }
+
+    // A tick of the game loop; the loop is then stopped again, so that only
+    // the test's ticks run.
+    bool timerOn = false;  // Timer1 ran after the last tick
+    void RunTick() {
+        Tick();
+        timerOn = w->Timer1->isActive();
+        w->Timer1->stop();
+    }
+
+    // Runs a save command through the tick. When the save dialog shows, fill
+    // runs and the dialog is confirmed (ok) or cancelled. Returns whether
+    // the dialog was shown.
+    bool Save(int command, const std::function<void()>& fill = {}, bool ok = true) {
+        auto shown = std::make_shared<bool>(false);
+        QTimer::singleShot(0, frmSaveGame, [shown, fill, ok] {
+            if (!frmSaveGame->isVisible()) return;
+            *shown = true;
+            if (fill) fill();
+            (ok ? frmSaveGame->BitBtn1 : frmSaveGame->BitBtn2)->click();
+        });
+        PendingCommand = command;
+        RunTick();
+        QCoreApplication::processEvents();  // the answer is spent here when no dialog showed
+        return *shown;
+    }
+
+    // A plain save to the file, the dialog's fields taken as they are.
+    void SaveTo(const QString& file) {
+        ResetFields = 0;
+        frmSaveGame->edtFileName->setText(file);
+        QVERIFY(!Save(CMD_SAVE_GAME));
+    }
+
+    // Lists the file through the open command.
+    void Open(const QString& file) {
+        boxes.files.push_back(file);
+        PendingCommand = CMD_OPEN_GAME;
+        RunTick();
+    }
+
+    // Loads a listed row as a double click on it does.
+    void LoadRow(int row) {
+        frmOpenGame->StringGrid1->setCurrentIndex(frmOpenGame->GameList->index(row - 1, 0));
+        frmOpenGame->StringGrid1DblClick();
+        QCOMPARE(PendingCommand.load(), CMD_LOAD_LISTED_GAME);
+        RunTick();
+    }
+
+    // Lists the text as a file and loads a row of it; the plies loaded.
+    int Load(const std::string& text, int row = 1) {
+        const QString file = Path("load.pgn");
+        WriteWholeFile(file, text);
+        Open(file);
+        if (frmOpenGame->RowCount() <= row) return -1;
+        LoadRow(row);
+        return w->CurrentPly;
+    }
+
+    Strings Moves() const { return Strings(w->MoveTexts.begin(), w->MoveTexts.begin() + w->LastPly); }
+
+    QStringList ErrorBoxes() const {
+        QStringList texts;
+        for (const ShownBox& b : boxes.shown)
+            if (b.caption == "Error") texts << b.text;
+        return texts;
+    }
+
+    // Every worker leaves the mailbox empty and the game loop running.
+    void ExpectWorkerDone() {
+        QCOMPARE(PendingCommand.load(), 0);
+        QVERIFY(timerOn);
+    }
+
+    // Plays a random legal game of at most maxPlies plies, to its end.
+    void PlayRandomGame(std::mt19937& rng, int maxPlies) {
+        for (int p = 0; p < maxPlies; ++p) {
+            GenerateMoves(&GameBoard);
+            const std::vector<Move> legal = LegalListedMoves(GameBoard);
+            if (legal.empty()) return;
+            const Move chosen = legal[rng() % legal.size()];
+            int index = 0;
+            while (GameBoard.List.Moves[index] != chosen) ++index;
+            if (w->PlayMove(index, false, false) != 1) return;
+        }
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+
+    void init() {
+        ResetWindowTest();
+        boxes.files.clear();
+        boxes.dialogs.clear();
+        MakeWindow();
+        frmSaveGame = new TfrmSaveGame(w.get());
+        frmOpenGame = new TfrmOpenGame(w.get());
+        // As at start-up.
+        frmSaveGame->VersionField = "4.00";
+        ResetFields = 1;
+        EngineIsBlack = 1;
+    }
+
+    void cleanup() {
+        CloseWindow();
+        QVERIFY(frmSaveGame == nullptr);  // the window took its dialogs with it
+        QVERIFY(frmOpenGame == nullptr);
+        ResetGuiState();
+    }
+
+    // ---------------------------------------------------------- components
+
+    void theSaveDialog() {
+        QCOMPARE(frmSaveGame->windowTitle(), QString("Save Game"));
+        QCOMPARE(frmSaveGame->Label1->text(), QString("File Name:"));
+        QCOMPARE(frmSaveGame->GroupBox1->title(), QString("Game Details"));
+        const QStringList labels = {"Event:", "Site:", "Date:", "White:", "Black:", "Result:"};
+        const QList<QLabel*> shown = {frmSaveGame->Label2, frmSaveGame->Label3, frmSaveGame->Label4,
+                                      frmSaveGame->Label5, frmSaveGame->Label6, frmSaveGame->Label7};
+        for (int i = 0; i < labels.size(); ++i) QCOMPARE(shown[i]->text(), labels[i]);
+        // Tab order: Event to Result.
+        const QList<QWidget*> order = {frmSaveGame->edtEvent, frmSaveGame->edtSite, frmSaveGame->edtDate,
+                                       frmSaveGame->edtWhite, frmSaveGame->edtBlack, frmSaveGame->edtResult};
+        for (int i = 0; i + 1 < order.size(); ++i) QCOMPARE(order[i]->nextInFocusChain(), order[i + 1]);
+        QCOMPARE(frmSaveGame->BitBtn1->text(), QString("OK"));
+        QVERIFY(frmSaveGame->BitBtn1->isDefault());
+        QCOMPARE(frmSaveGame->BitBtn2->text(), QString("Cancel"));
+        QCOMPARE(frmSaveGame->dlgSaveGame->nameFilters(), (QStringList{"pgn files (*.pgn *.PGN)", "all files (*)"}));
+        QCOMPARE(frmSaveGame->dlgSaveGame->acceptMode(), QFileDialog::AcceptSave);
+        QVERIFY(frmSaveGame->dlgSaveGame->testOption(QFileDialog::DontConfirmOverwrite));
+        // Built from the empty edits.
+        QCOMPARE(frmSaveGame->EventTag, QString("[Event: \"\"]"));
+        QCOMPARE(frmSaveGame->ResultTag, QString("[Result: \"\"]"));
+    }
+
+    void theGameList() {
+        QCOMPARE(frmOpenGame->windowTitle(), QString("Select Game to Open"));
+        QCOMPARE(frmOpenGame->size(), QSize(484, 553));
+        QTableView* grid = frmOpenGame->StringGrid1;
+        QCOMPARE(frmOpenGame->GameList->columnCount(), 6);
+        const QStringList headers = {"Game", "White", "Black", "Result", "Date", "Site"};
+        const QList<int> widths = {43, 108, 114, 55, 62};
+        for (int c = 0; c < 6; ++c) {
+            QCOMPARE(frmOpenGame->GameList->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), headers[c]);
+            QCOMPARE(frmOpenGame->Cell(c, 0), headers[c]);
+            if (c < 5) QCOMPARE(grid->columnWidth(c), widths[c]);
+        }
+        QCOMPARE(frmOpenGame->RowCount(), 1);
+        QCOMPARE(grid->selectionBehavior(), QAbstractItemView::SelectRows);
+        QCOMPARE(grid->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+        QVERIFY(!grid->verticalHeader()->isVisible() || grid->verticalHeader()->isHidden());
+        QCOMPARE(grid->verticalHeader()->defaultSectionSize(), 15);
+        QCOMPARE(frmOpenGame->Button2->text(), QString("&Load Game"));
+        QCOMPARE(frmOpenGame->Button1->text(), QString("&Close"));
+        QCOMPARE(frmOpenGame->GameOffsets.size(), std::size_t{MAX_LISTED_GAMES});
+        frmOpenGame->resize(600, 553);
+        frmOpenGame->FormResize();
+        QCOMPARE(grid->columnWidth(5), 600);
+    }
+
+    void theShowMovedPieceItem() {
+        QAction* item = w->ShowMovedPiece;
+        QCOMPARE(item->objectName(), QString("ShowMovedPiece"));
+        QCOMPARE(item->text(), QString("Show &Moved Piece"));
+        QVERIFY(item->isCheckable());
+        QVERIFY(item->isChecked());
+        const QList<QAction*> board = w->Board1->actions();
+        QCOMPARE(board.indexOf(item), board.indexOf(w->Coordinates) + 1);
+        QCOMPARE(board.indexOf(w->Swapsides1), board.indexOf(item) + 1);
+        item->trigger();
+        QVERIFY(!item->isChecked());
+        item->trigger();
+        QVERIFY(item->isChecked());
+    }
+
+    // -------------------------------------------------------------- saving
+
+    void theSavedText() {
+        QVERIFY(PlayMoves(*w, {"e2e4", "e7e5", "g1f3"}));
+        const QString file = Path("three.pgn");
+        QVERIFY(Save(CMD_SAVE_GAME_AS, [&] {
+            frmSaveGame->edtFileName->setText(file);
+            frmSaveGame->edtEvent->setText("Club");
+            frmSaveGame->edtSite->setText("Home");
+            frmSaveGame->edtDate->setText("01.05.24");
+            frmSaveGame->edtWhite->setText("Ann \"the Rook\"");
+        }));
+        ExpectWorkerDone();
+        QCOMPARE(ReadWholeFile(file), std::string("[Event: \"Club\"]\n"
+                                                  "[Site: \"Home\"]\n"
+                                                  "[Date: \"01.05.24\"]\n"
+                                                  "[White: \"Ann \"the Rook\"\"]\n"
+                                                  "[Black: \"Morlaquin 4.00\"]\n"
+                                                  "[Result: \"\"]\n"
+                                                  "\n"
+                                                  "1.   e4     e5\n"
+                                                  "2.   Nf3     \n"));
+        QVERIFY(ErrorBoxes().isEmpty());
+    }
+
+    void movesToTheShownPositionEachInItsColumns() {
+        QVERIFY(PlayMoves(*w, ShufflePlies(201)));
+        w->CurrentPly = 200;  // taken back to the end of move 100
+        GameBoard.Pos = w->PositionHistory[200];
+        w->SetCell(0, 100, " ");
+        SaveTo(Path("long.pgn"));
+        const QStringList lines = QString::fromStdString(ReadWholeFile(Path("long.pgn"))).split('\n');
+        QCOMPARE(lines.size(), 6 + 1 + 100 + 1);  // the file ends with a line end
+        QCOMPARE(lines[7], QString("1.   Nf3    Nf6"));
+        QCOMPARE(lines[7 + 8], QString("9.   Nf3    Nf6"));
+        QCOMPARE(lines[7 + 9], QString("10.  Ng1    Ng8"));
+        QCOMPARE(lines[7 + 98], QString("99.  Nf3    Nf6"));
+        QCOMPARE(lines[7 + 99], QString("100. Ng1    Ng8"));
+        for (int r = 0; r < 100; ++r) {
+            QCOMPARE(lines[7 + r].mid(5, 1), QString("N"));
+            QCOMPARE(lines[7 + r].mid(12, 1), QString("N"));
+        }
+    }
+
+    void theDialogProposesANewFileAndThePlayers() {
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        QFile::remove(Path("game1.pgn"));
+        QFile::remove(Path("game2.pgn"));
+        QFile::remove(Path("game3.pgn"));
+        frmSaveGame->edtEvent->setText("kept");
+        frmSaveGame->edtResult->setText("1-0");
+
+        frmSaveGame->FormShow();
+        QCOMPARE(frmSaveGame->edtFileName->text(), QDir(dir.path()).absoluteFilePath("game1.pgn"));
+        QCOMPARE(frmSaveGame->edtWhite->text(), QString());
+        QCOMPARE(frmSaveGame->edtBlack->text(), QString("Morlaquin 4.00"));
+        QCOMPARE(frmSaveGame->edtResult->text(), QString());
+        QCOMPARE(frmSaveGame->edtEvent->text(), QString("kept"));
+        QCOMPARE(frmSaveGame->edtDate->text(), QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        QCOMPARE(ResetFields, u8{0});
+
+        WriteWholeFile(Path("game1.pgn"), "");
+        WriteWholeFile(Path("game2.pgn"), "");
+        frmSaveGame->edtWhite->setText("typed");
+        frmSaveGame->edtDate->clear();
+        frmSaveGame->FormShow();  // without ResetFields only the date is renewed
+        QCOMPARE(frmSaveGame->edtFileName->text(), QDir(dir.path()).absoluteFilePath("game1.pgn"));
+        QCOMPARE(frmSaveGame->edtWhite->text(), QString("typed"));
+        QVERIFY(!frmSaveGame->edtDate->text().isEmpty());
+
+        ResetFields = 1;
+        EngineIsBlack = 0;
+        frmSaveGame->FormShow();
+        QCOMPARE(frmSaveGame->edtFileName->text(), QDir(dir.path()).absoluteFilePath("game3.pgn"));
+        QCOMPARE(frmSaveGame->edtWhite->text(), QString("Morlaquin 4.00"));
+        QCOMPARE(frmSaveGame->edtBlack->text(), QString());
+        QDir::setCurrent(before);
+    }
+
+    void theExtensionIsAddedUnlessTheNameHoldsIt_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("no extension") << "match" << "match.pgn";
+        QTest::newRow("upper case") << "match.PGN" << "match.PGN.pgn";
+        QTest::newRow("extension") << "match.pgn" << "match.pgn";
+        QTest::newRow("inside the name") << "a.pgn.txt" << "a.pgn.txt";
+    }
+
+    void theExtensionIsAddedUnlessTheNameHoldsIt() {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        // Chosen with the browse button.
+        boxes.files.push_back(Path(typed.toUtf8().constData()));
+        frmSaveGame->SpeedButton1Click();
+        QCOMPARE(boxes.dialogs.back().name, QString("dlgSaveGame"));
+        QCOMPARE(frmSaveGame->edtFileName->text(), Path(saved.toUtf8().constData()));
+        // Typed into the edit.
+        QFile::remove(Path(saved.toUtf8().constData()));
+        SaveTo(Path(typed.toUtf8().constData()));
+        QVERIFY(QFileInfo::exists(Path(saved.toUtf8().constData())));
+    }
+
+    void savesAppendAndAPlainSaveAsksOnlyOnce() {
+        const QString file = Path("twice.pgn");
+        QFile::remove(file);
+        QVERIFY(PlayMoves(*w, {"d2d4", "d7d5"}));
+        // ResetFields is set: even the plain save asks.
+        QVERIFY(Save(CMD_SAVE_GAME, [&] {
+            frmSaveGame->edtFileName->setText(file);
+            frmSaveGame->edtWhite->setText("Ann");
+        }));
+        QVERIFY(PlayMoves(*w, {"c2c4"}));
+        frmSaveGame->edtWhite->setText("not confirmed");
+        QVERIFY(!Save(CMD_SAVE_GAME));
+        ExpectWorkerDone();
+        const std::string text = ReadWholeFile(file);
+        const std::string first = "[Event: \"\"]\n[Site: \"\"]\n[Date: \"" +
+                                  frmSaveGame->edtDate->text().toStdString() +
+                                  "\"]\n[White: \"Ann\"]\n[Black: \"Morlaquin 4.00\"]\n[Result: \"\"]\n\n";
+        QCOMPARE(text, first + "1.   d4     d5\n" + first + "1.   d4     d5\n2.   c4      \n");
+        Open(file);
+        QCOMPARE(frmOpenGame->RowCount(), 3);
+        QCOMPARE(frmOpenGame->Cell(1, 2), QString("Ann"));
+    }
+
+    void aCancelledSaveWritesNothing() {
+        const QString file = Path("cancelled.pgn");
+        QFile::remove(file);
+        QVERIFY(PlayMoves(*w, {"e2e4"}));
+        QVERIFY(Save(CMD_SAVE_GAME_AS, [&] { frmSaveGame->edtFileName->setText(file); }, false));
+        ExpectWorkerDone();
+        QVERIFY(!QFileInfo::exists(file));
+        QVERIFY(boxes.shown.empty());
+    }
+
+    void aGameFromASetUpPositionIsNotSaved() {
+        PositionSetUp = 1;
+        SaveTo(Path("setup.pgn"));
+        ExpectWorkerDone();
+        QVERIFY(!QFileInfo::exists(Path("setup.pgn")));
+    }
+
+    void aFailedSaveSaysSoAndLeavesTheFileAsItWas() {
+        QVERIFY(PlayMoves(*w, {"e2e4", "e7e5"}));
+        // A folder, a full device, no name.
+        QDir(dir.path()).mkpath("folder.pgn");
+        for (const QString& name : {Path("folder.pgn"), Path("missing/game.pgn")}) {
+            boxes.shown.clear();
+            SaveTo(name);
+            ExpectWorkerDone();
+            QCOMPARE(ErrorBoxes().size(), 1);
+            QVERIFY(ErrorBoxes()[0].contains(name));
+        }
+        boxes.shown.clear();
+        QVERIFY(Save(CMD_SAVE_GAME_AS, [] { frmSaveGame->edtFileName->setText("  "); }));
+        QCOMPARE(ErrorBoxes(), QStringList{"The game was not saved: no file name was given."});
+
+        // A write cut short by the file size limit: nothing of the game stays.
+        const QString file = Path("limited.pgn");
+        WriteWholeFile(file, "[Event: \"before\"]\n\n1.   e4     \n");
+        const std::string kept = ReadWholeFile(file);
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = old;
+        limited.rlim_cur = kept.size() + 40;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        boxes.shown.clear();
+        SaveTo(file);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+        ExpectWorkerDone();
+        QCOMPARE(ErrorBoxes().size(), 1);
+        QCOMPARE(ReadWholeFile(file), kept);
+    }
+
+    // ------------------------------------------------------------- listing
+
+    void aCancelledOpenLeavesTheGame() {
+        QVERIFY(PlayMoves(*w, {"e2e4"}));
+        PendingCommand = CMD_OPEN_GAME;
+        RunTick();
+        ExpectWorkerDone();
+        QCOMPARE(w->CurrentPly, 1);
+        QCOMPARE(boxes.dialogs.size(), std::size_t{1});
+        QCOMPARE(boxes.dialogs[0].name, QString("OpenDialog1"));
+        QCOMPARE(boxes.dialogs[0].mode, QFileDialog::AcceptOpen);
+        QCOMPARE(boxes.dialogs[0].filters, (QStringList{"pgn Files (*.pgn *.PGN)", "All Files (*)"}));
+        QVERIFY(!frmOpenGame->isVisible());
+    }
+
+    void aFileWithoutGamesCannotBeOpened_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("missing") << "" << false;
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("moves only") << "1. e4 e5 2. Nf3 *\n" << true;
+    }
+
+    void aFileWithoutGamesCannotBeOpened() {
+        QFETCH(QString, text);
+        QFETCH(bool, exists);
+        const QString file = Path("nogames.pgn");
+        QFile::remove(file);
+        if (exists) WriteWholeFile(file, text.toStdString());
+        QVERIFY(PlayMoves(*w, {"e2e4"}));
+        Open(file);
+        ExpectWorkerDone();
+        QCOMPARE(w->CurrentPly, 0);  // reset when the file was chosen
+        QCOMPARE(ErrorBoxes(), QStringList{"Error opening file!"});
+        QVERIFY(!frmOpenGame->isVisible());
+    }
+
+    void theListShowsEveryGameOfTheFile() {
+        const std::string game = "[Event \"e\"]\n[Site \"S\xC3\xA4o\"]\n[Date \"2024.01.02\"]\n[White \"Ann\"]\n"
+                                 "[Black \"M\xFCller\"]\n[Result \"1-0\"]\n\n1. e4 e5 1-0\n\n";
+        std::string text;
+        for (int i = 0; i < 70; ++i) text += game;
+        const QString file = Path("seventy.pgn");
+        WriteWholeFile(file, text);
+        Open(file);
+        ExpectWorkerDone();
+        QVERIFY(frmOpenGame->isVisible());
+        QCOMPARE(frmOpenGame->windowTitle(), QString("Select Game to Open"));
+        QCOMPARE(w->PgnFileName, file);
+        QCOMPARE(frmOpenGame->RowCount(), 71);
+        QCOMPARE(frmOpenGame->Cell(0, 70), QString("70"));
+        QCOMPARE(frmOpenGame->Cell(1, 70), QString("Ann"));
+        QCOMPARE(frmOpenGame->Cell(2, 70), QString::fromUtf8("M\xC3\xBCller"));  // Latin-1 in the file
+        QCOMPARE(frmOpenGame->Cell(3, 70), QString("1-0"));
+        QCOMPARE(frmOpenGame->Cell(4, 70), QString("2024.01.02"));
+        QCOMPARE(frmOpenGame->Cell(5, 70), QString::fromUtf8("S\xC3\xA4o"));
+        QCOMPARE(frmOpenGame->GameOffsets[70], static_cast<i64>(69 * game.size()));
+        QCOMPARE(frmOpenGame->CurrentRow(), 1);  // Load Game takes the first game
+
+        // A second listing replaces the first.
+        WriteWholeFile(file, game);
+        Open(file);
+        QCOMPARE(frmOpenGame->RowCount(), 2);
+    }
+
+    void theListsButtons() {
+        WriteWholeFile(Path("two.pgn"), Tags + "1. e4 *\n" + Tags + "1. d4 *\n");
+        Open(Path("two.pgn"));
+        StopSearch = false;
+        frmOpenGame->StringGrid1->setCurrentIndex(QModelIndex());
+        frmOpenGame->StringGrid1DblClick();  // no row chosen
+        QCOMPARE(PendingCommand.load(), 0);
+
+        frmOpenGame->StringGrid1->setCurrentIndex(frmOpenGame->GameList->index(1, 3));
+        QCOMPARE(frmOpenGame->CurrentRow(), 2);
+        frmOpenGame->StringGrid1DblClick();
+        QCOMPARE(PendingCommand.load(), CMD_LOAD_LISTED_GAME);
+        QVERIFY(StopSearch);
+        QCOMPARE(frmOpenGame->SelectedGameOffset, frmOpenGame->GameOffsets[2]);
+        QVERIFY(frmOpenGame->isVisible());
+
+        PendingCommand = 0;
+        frmOpenGame->StringGrid1->setCurrentIndex(frmOpenGame->GameList->index(0, 0));
+        frmOpenGame->Button2->click();
+        QCOMPARE(PendingCommand.load(), CMD_LOAD_LISTED_GAME);
+        QCOMPARE(frmOpenGame->SelectedGameOffset, i64{0});
+        QVERIFY(!frmOpenGame->isVisible());
+        RunTick();
+        QCOMPARE(Moves(), (Strings{"e4"}));
+
+        frmOpenGame->show();
+        frmOpenGame->Button1->click();
+        QVERIFY(!frmOpenGame->isVisible());
+        QCOMPARE(PendingCommand.load(), 0);
+    }
+
+    // ------------------------------------------------------------- loading
+
+    void aListedGameIsReplayed() {
+        HumanToMove = false;
+        LearnResult = 0.5;
+        QCOMPARE(Load(Tags + "1. e4 e5 2. Nf3 Nc6 3. Bb5 a6 {Ruy Lopez} 4. Ba4 Nf6 5. O-O Be7 1-0\n"), 10);
+        ExpectWorkerDone();
+        QCOMPARE(Moves(), (Strings{"e4", "e5", "Nf3", "Nc6", "Bb5", "a6", "Ba4", "Nf6", "O-O", "Be7"}));
+        QCOMPARE(w->LastPly, 10);
+        QCOMPARE(w->Cell(0, 4), QString("5.   O-O"));
+        QCOMPARE(w->Cell(1, 4), QString("Be7"));
+        QCOMPARE(LearnResult, -2.0);
+        QVERIFY(!HumanToMove);  // as it was
+        QVERIFY(LastMoveHighlight);
+        QCOMPARE(w->LastMoveFrom, int{F8});
+        QCOMPARE(w->LastMoveTo, int{E7});
+        QCOMPARE(w->DisplayBoard[G1], KING - 1);
+        QCOMPARE(w->WhiteUsedMs, 0.0);
+        QVERIFY(w->tmrClock->isActive());
+        QVERIFY(boxes.shown.empty());
+        // A plain save now appends to the file it came from.
+        QCOMPARE(frmSaveGame->edtFileName->text(), w->PgnFileName);
+        QCOMPARE(ResetFields, u8{0});
+
+        w->ShowMovedPiece->setChecked(false);
+        LoadRow(1);
+        QVERIFY(!LastMoveHighlight);
+    }
+
+    void movesNamedBySquaresAndThePinnedKnight() {
+        // Both knights reach f3; the one on d2 is pinned and is tried first.
+        const std::string line = Tags + "1. d4 e6 2. Nf3 Bb4+ 3. Nbd2 Nc6 4. Ne5 Nf6";
+        QCOMPARE(Load(line + " *"), 8);
+        GenerateMoves(&GameBoard);
+        int first = 0;
+        while (MovePiece(GameBoard.List.Moves[first]) != KNIGHT || MoveTo(GameBoard.List.Moves[first]) != F3) ++first;
+        QCOMPARE(MoveFrom(GameBoard.List.Moves[first]), int{D2});
+        QCOMPARE(Load(line + " 5. Nf3 *"), 9);
+        QCOMPARE(MoveFrom(w->MoveCodes[8]), int{E5});
+        QCOMPARE(Load(Tags + "1. e4 d5 2. exd5 Qxd5 3. Nc3 Qd8 4. d4 Nf6 5. Bg5 Bf5 6. Qd2 Nc6 7. O-O-O Qxd4 "
+                             "8. Qh6xd4 *"),
+                 14);  // "Qh6xd4": no queen on h6
+        QCOMPARE(Moves()[12], std::string("O-O-O"));
+    }
+
+    void howALoadEnds_data() {
+        QTest::addColumn<QString>("moves");
+        QTest::addColumn<int>("plies");
+        QTest::addColumn<bool>("error");
+        QTest::addColumn<bool>("fileKept");  // the save dialog now names the file
+        QTest::newRow("its end") << "1. e4 e5 *" << 2 << false << true;
+        QTest::newRow("no moves") << "*" << 0 << true << false;
+        QTest::newRow("no move token first") << "1. e2e4e5 e5" << 0 << true << false;
+        QTest::newRow("no move token later") << "1. e4 e5 2. Nf3Nc6 *" << 2 << false << false;
+        QTest::newRow("illegal first") << "1. e5 *" << 0 << false << false;
+        QTest::newRow("illegal later") << "1. e4 e5 2. Ke3 Nc6 *" << 2 << false << true;
+        QTest::newRow("checkmate") << "1. f3 e5 2. g4 Qh4# 3. a3 0-1" << 4 << false << true;
+        QTest::newRow("set-up position") << "[FEN \"4k3/8/8/8/8/8/4P3/4K3 w - - 0 1\"]\n1. e4 *" << 0 << true
+                                         << false;
+    }
+
+    void howALoadEnds() {
+        QFETCH(QString, moves);
+        QFETCH(int, plies);
+        QFETCH(bool, error);
+        QFETCH(bool, fileKept);
+        ResetFields = 1;
+        frmSaveGame->edtFileName->setText("other.pgn");
+        QCOMPARE(Load(Tags + moves.toStdString()), plies);
+        ExpectWorkerDone();
+        QCOMPARE(w->LastPly, plies);
+        QCOMPARE(ErrorBoxes(), error ? QStringList{"Error loading game!"} : QStringList{});
+        QCOMPARE(frmSaveGame->edtFileName->text() == w->PgnFileName, fileKept);
+        QCOMPARE(ResetFields == 0, fileKept);
+        QCOMPARE(LastMoveHighlight.load(), plies > 0);
+        // The clocks run from the position reached, unless the game is over.
+        QCOMPARE(w->tmrClock->isActive(), plies > 0 && QByteArray(QTest::currentDataTag()) != "checkmate");
+    }
+
+    void aFileGoneBeforeTheLoadLeavesTheGame() {
+        WriteWholeFile(Path("gone.pgn"), Tags + "1. d4 *");
+        Open(Path("gone.pgn"));
+        QVERIFY(PlayMoves(*w, {"e2e4"}));
+        QFile::remove(Path("gone.pgn"));
+        LoadRow(1);
+        ExpectWorkerDone();
+        QCOMPARE(Moves(), (Strings{"e4"}));
+        QVERIFY(boxes.shown.empty());
+    }
+
+    void filesOtherProgramsWrite_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QStringList>("moves");
+        const QStringList ruy = {"e4", "e5", "Nf3", "Nc6", "Bb5", "a6"};
+        const QString tags = QString::fromStdString(Tags);
+        QTest::newRow("one long line")
+            << tags + "1. e4 e5 2. Nf3 Nc6 3. Bb5 a6 " + QString(200, ' ') + "{" + QString(300, 'x') + "} *\n" << 1
+            << ruy;
+        QTest::newRow("nested variations")
+            << tags + "1. e4 (1. d4 d5 (1... Nf6 2. c4)) e5 2. Nf3 (2. f4 exf4 (2... d5)) Nc6 3. Bb5 a6 *" << 1
+            << ruy;
+        QTest::newRow("annotations") << tags + "1. e4! e5 2. Nf3?! $1 Nc6!? 3. Bb5!! $14 a6?? *" << 1 << ruy;
+        QTest::newRow("castling with zeros")
+            << tags + "1. e4 e5 2. Nf3 Nc6 3. Bc4 Bc5 4. 0-0 Nf6 *" << 1
+            << QStringList{"e4", "e5", "Nf3", "Nc6", "Bc4", "Bc5", "O-O", "Nf6"};
+        QTest::newRow("ends at its result") << tags + "1. e4 e5 1-0\n\n" + tags + "1. Nf3 Nc6 *" << 1
+                                            << QStringList{"e4", "e5"};
+        QTest::newRow("ends at the next tags") << tags + "1. e4 e5\n\n" + tags + "1. Nf3 Nc6 *" << 1
+                                               << QStringList{"e4", "e5"};
+        QTest::newRow("the second game") << tags + "1. e4 e5 1-0\n\n" + tags + "1. Nf3 Nc6 *" << 2
+                                         << QStringList{"Nf3", "Nc6"};
+        QTest::newRow("byte-order mark, CRLF, empty line in the tags")
+            << QString::fromUtf8("\xEF\xBB\xBF[Event \"e\"]\r\n\r\n[White \"w\"]\r\n\r\n1. e4 e5 2. Nf3\r\nNc6 3. Bb5 "
+                                 "a6 *\r\n")
+            << 1 << ruy;
+        QTest::newRow("escape lines and rest-of-line comments")
+            << tags + "% produced by a tool\n1. e4 e5 ; 2. d4 is the main line\n% 2. d4\n2. Nf3 Nc6 3. Bb5 a6 *" << 1
+            << ruy;
+        QTest::newRow("no White tag") << "[Event \"e\"]\n[Black \"b\"]\n\n1. e4 e5 *" << 1 << QStringList{"e4", "e5"};
+    }
+
+    void filesOtherProgramsWrite() {
+        QFETCH(QString, text);
+        QFETCH(int, row);
+        QFETCH(QStringList, moves);
+        QCOMPARE(Load(text.toStdString(), row), static_cast<int>(moves.size()));
+        QStringList got;
+        for (const std::string& m : Moves()) got << QString::fromStdString(m);
+        QCOMPARE(got, moves);
+        QVERIFY(ErrorBoxes().isEmpty());
+        QCOMPARE(frmOpenGame->Cell(0, row), QString::number(row));
+    }
+
+    void aGameFarIntoAHugeFile() {
+        // A sparse file: the game begins beyond 2^32 bytes.
+        const QString file = Path("huge.pgn");
+        const i64 at = (i64{1} << 32) + 99;
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QVERIFY(f.resize(at));
+            QVERIFY(f.seek(at));
+            f.write((Tags + "1. c4 e5 *\n").c_str());
+        }
+        w->PgnFileName = file;
+        frmOpenGame->SelectedGameOffset = at;
+        PendingCommand = CMD_LOAD_LISTED_GAME;
+        RunTick();
+        QCOMPARE(Moves(), (Strings{"c4", "e5"}));
+        QFile::remove(file);
+    }
+
+    void everyGameOfAFileInManyStylesLoadsWhole() {
+        const QString file = QStringLiteral(PGN_STYLES_FILE);
+        Open(file);
+        const int games = frmOpenGame->RowCount() - 1;
+        QCOMPARE(games, 9);
+        for (int row = 1; row <= games; ++row) {
+            // Each game's PlyCount tag gives its length; the White tag says how it was written.
+            PgnSource source;
+            QVERIFY(source.Open(file.toStdString()));
+            QVERIFY(source.Seek(frmOpenGame->GameOffsets[static_cast<std::size_t>(row)]));
+            PgnGameReader reader(source);
+            reader.ReadTags();
+            int plies = -1;
+            for (const PgnTag& tag : reader.Tags())
+                if (QString::fromStdString(tag.Name).compare("PlyCount", Qt::CaseInsensitive) == 0)
+                    plies = std::stoi(tag.Value);
+            LoadRow(row);
+            QVERIFY2(w->LastPly == plies, qPrintable(frmOpenGame->Cell(1, row) + ": " + QString::number(w->LastPly)));
+        }
+        QVERIFY(ErrorBoxes().isEmpty());
+    }
+
+    void randomGamesSavedAndLoadedBack() {
+#ifdef __SANITIZE_ADDRESS__
+        constexpr int GAMES = 400;  // each game costs ten times as much here
+#else
+        constexpr int GAMES = 2000;
+#endif
+        const QString file = Path("random.pgn");
+        QFile::remove(file);
+        ResetFields = 0;
+        frmSaveGame->edtFileName->setText(file);
+        std::mt19937 rng(20240501);
+        std::vector<std::vector<Move>> games;
+        std::vector<Position> finals;
+        for (int g = 0; g < GAMES; ++g) {
+            w->ResetGame();
+            LearnResult = -2.0;
+            PlayRandomGame(rng, 1 + static_cast<int>(rng() % 160));
+            games.emplace_back(w->MoveCodes.begin(), w->MoveCodes.begin() + w->LastPly);
+            finals.push_back(GameBoard.Pos);
+            w->SaveGamePgn();
+            w->Timer1->stop();
+        }
+        QVERIFY(ErrorBoxes().isEmpty());
+        w->PgnFileName = file;
+        frmOpenGame->LoadGameList(file);
+        QCOMPARE(frmOpenGame->RowCount(), GAMES + 1);
+        for (int g = 0; g < GAMES; ++g) {
+            frmOpenGame->SelectedGameOffset = frmOpenGame->GameOffsets[static_cast<std::size_t>(g + 1)];
+            w->LoadSelectedGame();
+            w->Timer1->stop();
+            const std::vector<Move> loaded(w->MoveCodes.begin(), w->MoveCodes.begin() + w->LastPly);
+            QVERIFY2(loaded == games[static_cast<std::size_t>(g)], qPrintable("game " + QString::number(g + 1)));
+            QVERIFY(SamePosition(GameBoard.Pos, finals[static_cast<std::size_t>(g)]));
+        }
+        QVERIFY(ErrorBoxes().isEmpty());
+    }
+};
+
+QTEST_MAIN(PgnGamesTest)
+#include "test_pgngames.moc"

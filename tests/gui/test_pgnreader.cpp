@@ -1,0 +1,345 @@
+// The PGN reader on its own: the written move lines, tag lines, the list of
+// a file's games, the move tokens of one game and what each token means in
+// a position.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <string>
+#include <vector>
+
+#include "globals.h"
+#include "gui_fixture.h"
+#include "movegen.h"
+#include "pgnreader.h"
+#include "test_position.h"
+
+using Strings = std::vector<std::string>;
+
+namespace {
+
+std::string Repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+// The meaning of a token in a position as the loader takes it: the first
+// move in generated order that the token may mean and that is legal.
+std::string Resolve(const std::string& fen, const std::string& token) {
+    EngineBoard board;
+    SetupTestPosition(&board, fen);
+    SanMove san;
+    if (!ReadSanMove(token, board.Pos.SideToMove, &san)) return "no move";
+    GenerateMoves(&board);
+    const std::vector<Move> legal = LegalListedMoves(board);
+    for (int i = 0; i <= board.List.Last; ++i) {
+        const Move m = board.List.Moves[i];
+        if (SanMatches(san, m) && std::find(legal.begin(), legal.end(), m) != legal.end()) return CoordinateText(m);
+    }
+    return "none";
+}
+
+}  // namespace
+
+class PgnReaderTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    QString File(const std::string& text) {
+        const QString path = dir.filePath("game.pgn");
+        WriteWholeFile(path, text);
+        return path;
+    }
+
+    // The tags and move tokens of the game that starts at the offset.
+    struct Game {
+        std::vector<PgnTag> tags;
+        Strings moves;
+        bool setUp = false;
+    };
+    Game ReadGame(const std::string& text, i64 offset = 0) {
+        PgnSource source;
+        Game game;
+        if (!source.Open(File(text).toStdString()) || !source.Seek(offset)) return game;
+        PgnGameReader reader(source);
+        reader.ReadTags();
+        game.tags = reader.Tags();
+        game.setUp = reader.SetsUpPosition();
+        std::string token;
+        while (reader.NextMove(&token)) game.moves.push_back(token);
+        return game;
+    }
+
+    std::vector<ListedGame> List(const std::string& text) {
+        PgnSource source;
+        std::vector<ListedGame> games;
+        if (!source.Open(File(text).toStdString())) return games;
+        ListPgnGames(source, [&](const ListedGame& g) {
+            games.push_back(g);
+            return true;
+        });
+        return games;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir.isValid());
+        ResetEngineState();
+    }
+
+    void moveLines_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("white");
+        QTest::addColumn<QString>("black");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("move 1") << 0 << "1.   e4" << "e5" << "1.   e4     e5";
+        QTest::newRow("white moved last") << 1 << "2.   Nf3" << " " << "2.   Nf3     ";
+        QTest::newRow("move 9") << 8 << "9.   O-O-O" << "Qxd1+" << "9.   O-O-O  Qxd1+";
+        QTest::newRow("move 10") << 9 << "10. Nf3" << "Nc6" << "10.  Nf3    Nc6";
+        QTest::newRow("move 99") << 98 << "99. a8=Q+" << "Kxa8" << "99.  a8=Q+  Kxa8";
+        QTest::newRow("move 100") << 99 << "100. e4" << "e5" << "100. e4     e5";
+        QTest::newRow("white cell of 12") << 9 << "10. Qh4xe1+" << "Kd7" << "10.  Qh4xe1+Kd7";
+    }
+
+    void moveLines() {
+        QFETCH(int, row);
+        QFETCH(QString, white);
+        QFETCH(QString, black);
+        QFETCH(QString, line);
+        QCOMPARE(QString::fromStdString(PgnMoveLine(row, white.toStdString(), black.toStdString())), line);
+    }
+
+    void tagLines_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("isTag");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("standard") << "[White \"Kasparov, Garry\"]" << true << "White" << "Kasparov, Garry";
+        QTest::newRow("own dialect") << "[white: \"Morlaquin 4.00\"]" << true << "white" << "Morlaquin 4.00";
+        QTest::newRow("indented, escapes") << "  [Black \"a \\\"b\\\" c\\\\\"]" << true << "Black" << "a \"b\" c\\";
+        QTest::newRow("quote inside") << "[Event: \"the \"big\" one\"]" << true << "Event" << "the \"big\" one";
+        QTest::newRow("no closing quote") << "[Site \"Paris]" << true << "Site" << "Paris]";
+        QTest::newRow("no quotes") << "[Round 3]" << true << "Round" << "[Round 3]";
+        QTest::newRow("command") << "[%clk 0:01:00]" << false << "" << "";
+        QTest::newRow("number") << "[1] see below" << false << "" << "";
+        QTest::newRow("not first") << "1. e4 [White \"x\"]" << false << "" << "";
+    }
+
+    void tagLines() {
+        QFETCH(QString, line);
+        QFETCH(bool, isTag);
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        PgnTag tag;
+        QCOMPARE(ReadPgnTag(line.toStdString(), &tag), isTag);
+        if (!isTag) return;
+        QCOMPARE(QString::fromStdString(tag.Name), name);
+        QCOMPARE(QString::fromStdString(tag.Value), value);
+    }
+
+    void moveTokens_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("moves");
+        const QString tags = "[Event \"e\"]\n[White \"w\"]\n\n";
+        QTest::newRow("comment and result")
+            << tags + "1. e4 e5 2. Nf3 Nc6 3. Bb5 a6 {Ruy Lopez} 4. Ba4 Nf6 5. O-O Be7 1-0\n"
+            << QStringList{"e4", "e5", "Nf3", "Nc6", "Bb5", "a6", "Ba4", "Nf6", "O-O", "Be7"};
+        QTest::newRow("annotations")
+            << tags + "1. e4! e5? 2. Nf3?! $14 Nc6!? $2 3. Qxd7+!! e8=Q#? *"
+            << QStringList{"e4", "e5", "Nf3", "Nc6", "Qxd7+", "e8=Q#"};
+        QTest::newRow("nested variations")
+            << tags + "1. e4 (1. d4 d5 (1... Nf6 2. c4 (2. Nf3 g6)) 2. c4) e5\n(1... c5 {a (b} 2. Nf3 1-0) 2. Nf3 *"
+            << QStringList{"e4", "e5", "Nf3"};
+        QTest::newRow("castling with zeros") << tags + "1. 0-0 0-0-0+ 2. O-O-O# *"
+                                             << QStringList{"O-O", "O-O-O+", "O-O-O#"};
+        QTest::newRow("numbers glued") << tags + "1.e4 e5 2.Nf3 2...Nc6 3.Bb5 *"
+                                       << QStringList{"e4", "e5", "Nf3", "Nc6", "Bb5"};
+        QTest::newRow("rest-of-line comment") << tags + "1. e4 ; 1... c5 {\n e5 2. Nf3 *"
+                                              << QStringList{"e4", "e5", "Nf3"};
+        QTest::newRow("escape line") << tags + "1. e4\n% 1... c5\ne5 *" << QStringList{"e4", "e5"};
+        QTest::newRow("commands") << tags + "1. e4 { [%clk 0:03:00] } [%eval 0.2] e5 *"
+                                  << QStringList{"e4", "e5"};
+        QTest::newRow("draw ends") << tags + "1. e4 e5 1/2-1/2 2. Nf3" << QStringList{"e4", "e5"};
+        QTest::newRow("black wins ends") << tags + "1. e4 e5 0-1\n2. Nf3" << QStringList{"e4", "e5"};
+        QTest::newRow("next tag line ends") << tags + "1. e4 e5\n\n[Event \"next\"]\n\n1. d4 d5"
+                                            << QStringList{"e4", "e5"};
+        QTest::newRow("open comment ends at tags") << tags + "1. e4 {never closed\n[Event \"n\"]\n1. d4"
+                                                   << QStringList{"e4"};
+        QTest::newRow("own lines, a long white move")
+            << "[Event: \"\"]\n\n9.   Qh4xe1+Kd7\n10.  exd8=Q+Kxd8\n11.  Nf3     Ke7\n"
+            << QStringList{"Qh4xe1+", "Kd7", "exd8=Q+", "Kxd8", "Nf3", "Ke7"};
+        QTest::newRow("null move") << tags + "1. e4 -- 2. d4 *" << QStringList{"e4", "--", "d4"};
+        QTest::newRow("CRLF, empty lines in the tags")
+            << "[Event \"e\"]\r\n\r\n[White \"w\"]\r\n% x\r\n\r\n1. e4\r\ne5\r\n*" << QStringList{"e4", "e5"};
+        QTest::newRow("CR only") << "[Event \"e\"]\r[White \"w\"]\r\r1. e4\re5\r*" << QStringList{"e4", "e5"};
+        QTest::newRow("byte-order mark") << "\xEF\xBB\xBF[Event \"e\"]\n\n1. e4 e5 *" << QStringList{"e4", "e5"};
+        QTest::newRow("end of file") << tags + "1. e4 e5" << QStringList{"e4", "e5"};
+        QTest::newRow("the next block: no moves") << "[Event \"a\"]\n[Result \"*\"]\n\n[Event \"b\"]\n\n1. e4"
+                                                  << QStringList{};
+    }
+
+    void moveTokens() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, moves);
+        const Game game = ReadGame(text.toStdString());
+        QStringList got;
+        for (const std::string& m : game.moves) got << QString::fromStdString(m);
+        QCOMPARE(got, moves);
+    }
+
+    void aWholeGameOnOneLongLine() {
+        const std::string line = Repeat("1. Nf3 Nf6 2. Ng1 Ng8 ", 400);  // 8,800 characters
+        const Game game = ReadGame("[Event \"e\"]\n\n" + line + "3. e4 1-0\n");
+        QCOMPARE(game.moves.size(), std::size_t{1601});
+        QCOMPARE(game.moves.back(), std::string("e4"));
+    }
+
+    void tagsOfTheGame() {
+        const Game game = ReadGame("[Event \"e\"]\n[White \"w\"]\n\n[Site \"s\"]\n\n1. e4 *");
+        QCOMPARE(game.tags.size(), std::size_t{3});
+        QCOMPARE(game.tags[2].Name, std::string("Site"));
+        QCOMPARE(game.tags[2].Value, std::string("s"));
+        QVERIFY(!game.setUp);
+    }
+
+    void aFenTagSetsUpAnotherPosition_data() {
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<bool>("setUp");
+        QTest::newRow("standard start") << "[FEN \"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1\"]"
+                                        << false;
+        QTest::newRow("another position") << "[FEN \"4k3/8/8/8/8/8/4P3/4K3 w - - 0 1\"]" << true;
+        QTest::newRow("black to move") << "[fen: \"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1\"]"
+                                       << true;
+        QTest::newRow("set-up flag alone") << "[SetUp \"0\"]" << false;
+    }
+
+    void aFenTagSetsUpAnotherPosition() {
+        QFETCH(QString, tag);
+        QFETCH(bool, setUp);
+        QCOMPARE(ReadGame("[Event \"e\"]\n" + tag.toStdString() + "\n\n1. e4 *").setUp, setUp);
+    }
+
+    void listing() {
+        const std::string one = "[Event \"one\"]\r\n[Site \"Here\"]\r\n[Date \"2024.01.02\"]\r\n[Round \"1\"]\r\n"
+                                "[White \"Anna\"]\r\n[Black \"Ben\"]\r\n[Result \"1-0\"]\r\n\r\n1. e4 e5 1-0\r\n\r\n";
+        // Tag names in any case, with a blank or a colon; no White tag.
+        const std::string two = "[EVENT: \"two\"]\n[black: \"Cleo\"]\n[RESULT \"*\"]\n[site: \"There\"]\n\n1. d4 *\n";
+        // An empty line inside the block, a movetext line with brackets.
+        const std::string three = "\n[Event \"three\"]\n\n[WHITE \"Dora\"]\n% note\n; remark\n\n"
+                                  "1. c4 {see [1]} [%clk 0:01:00]\n[%eval 3] c5 *\n";
+        const std::string text = "\xEF\xBB\xBF" + one + two + three;
+        const std::vector<ListedGame> games = List(text);
+        QCOMPARE(games.size(), std::size_t{3});
+        QCOMPARE(text.substr(static_cast<std::size_t>(games[0].Offset), 13), std::string("[Event \"one\"]"));
+        QCOMPARE(text.substr(static_cast<std::size_t>(games[1].Offset), 14), std::string("[EVENT: \"two\"]"));
+        QCOMPARE(text.substr(static_cast<std::size_t>(games[2].Offset), 15), std::string("[Event \"three\"]"));
+        QCOMPARE(games[0].White, std::string("Anna"));
+        QCOMPARE(games[0].Black, std::string("Ben"));
+        QCOMPARE(games[0].Result, std::string("1-0"));
+        QCOMPARE(games[0].Date, std::string("2024.01.02"));
+        QCOMPARE(games[0].Site, std::string("Here"));
+        QCOMPARE(games[1].White, std::string());
+        QCOMPARE(games[1].Black, std::string("Cleo"));
+        QCOMPARE(games[1].Result, std::string("*"));
+        QCOMPARE(games[1].Site, std::string("There"));
+        QCOMPARE(games[2].White, std::string("Dora"));
+    }
+
+    void listingAfterLongLines() {
+        const std::string tagLine = "[Annotator \"" + std::string(300, 'a') + "\"]\n";
+        const std::string game = "[Event \"e\"]\n" + tagLine + "[White \"w\"]\n\n" + Repeat("1. e4 e5 ", 20000) + "*\n";
+        const std::vector<ListedGame> games = List(game + game + game);
+        QCOMPARE(games.size(), std::size_t{3});
+        for (const ListedGame& g : games) QCOMPARE(g.White, std::string("w"));
+    }
+
+    void gamesWithoutMovesBackToBack() {
+        // As the program writes a game saved before its first move.
+        const std::string game = "[Event: \"\"]\n[Site: \"\"]\n[Date: \"\"]\n[White: \"w\"]\n[Black: \"\"]\n"
+                                 "[Result: \"\"]\n\n";
+        QCOMPARE(List(game + game + game).size(), std::size_t{3});
+    }
+
+    void theListingStopsWhenAsked() {
+        const std::string game = "[Event \"e\"]\n\n1. e4 *\n";
+        PgnSource source;
+        QVERIFY(source.Open(File(Repeat(game, 10)).toStdString()));
+        int seen = 0;
+        QCOMPARE(ListPgnGames(source, [&](const ListedGame&) { return ++seen < 4; }), 4);
+        QCOMPARE(seen, 4);
+    }
+
+    void positionsPastFourGigabytes() {
+        // A sparse file: its games lie beyond 2^32 bytes.
+        const i64 start = (i64{1} << 32) + 12345;
+        const QString path = dir.filePath("big.pgn");
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QVERIFY(f.resize(start));
+            QVERIFY(f.seek(start));
+            f.write("\n[Event \"far\"]\n[White \"x\"]\n\n1. d4 d5 *\n[Event \"farther\"]\n\n1. c4 *\n");
+        }
+        PgnSource source;
+        QVERIFY(source.Open(path.toStdString()));
+        QVERIFY(source.Seek(start));
+        std::vector<ListedGame> games;
+        ListPgnGames(source, [&](const ListedGame& g) {
+            games.push_back(g);
+            return true;
+        });
+        QCOMPARE(games.size(), std::size_t{2});
+        QCOMPARE(games[0].Offset, start + 1);
+        QCOMPARE(games[0].White, std::string("x"));
+        QVERIFY(source.Seek(games[1].Offset));
+        PgnGameReader reader(source);
+        reader.ReadTags();
+        std::string token;
+        QVERIFY(reader.NextMove(&token));
+        QCOMPARE(token, std::string("c4"));
+        QFile::remove(path);
+    }
+
+    void tokensInPositions_data() {
+        QTest::addColumn<QString>("fen");
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<QString>("move");
+        const QString start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+        QTest::newRow("pawn") << start << "e4" << "e2e4";
+        QTest::newRow("pawn letter") << start << "Pe4" << "e2e4";
+        QTest::newRow("knight") << start << "Nf3" << "g1f3";
+        QTest::newRow("long algebraic") << start << "g1f3" << "none";
+        QTest::newRow("pawn capture") << "4k3/8/8/2p1p3/3P4/8/8/4K3 w - - 0 1" << "dxe5" << "d4e5";
+        QTest::newRow("exd5") << "4k3/8/8/3p4/2P1P3/8/8/4K3 w - - 0 1" << "exd5" << "e4d5";
+        QTest::newRow("Nbd2") << "4k3/8/8/8/8/5N2/8/1N2K3 w - - 0 1" << "Nbd2" << "b1d2";
+        QTest::newRow("Nfd2") << "4k3/8/8/8/8/5N2/8/1N2K3 w - - 0 1" << "Nfd2" << "f3d2";
+        QTest::newRow("R1e2") << "7k/8/8/4R3/8/8/8/K3R3 w - - 0 1" << "R1e2" << "e1e2";
+        QTest::newRow("R5e2") << "7k/8/8/4R3/8/8/8/K3R3 w - - 0 1" << "R5e2" << "e5e2";
+        QTest::newRow("Qh4xe1") << "8/K7/8/8/4Q2Q/8/8/k3r2Q w - - 0 1" << "Qh4xe1" << "h4e1";
+        QTest::newRow("Qe4xe1") << "8/K7/8/8/4Q2Q/8/8/k3r2Q w - - 0 1" << "Qe4xe1" << "e4e1";
+        QTest::newRow("e8=Q+") << "8/4P2k/8/8/8/8/8/4K3 w - - 0 1" << "e8=Q+" << "e7e8q";
+        QTest::newRow("e8 promotes to a queen") << "8/4P2k/8/8/8/8/8/4K3 w - - 0 1" << "e8" << "e7e8q";
+        QTest::newRow("e8=N") << "8/4P2k/8/8/8/8/8/4K3 w - - 0 1" << "e8=N" << "e7e8n";
+        QTest::newRow("e8N") << "8/4P2k/8/8/8/8/8/4K3 w - - 0 1" << "e8N" << "e7e8n";
+        QTest::newRow("bxc8=R") << "2r1k3/1P6/8/8/8/8/8/4K3 w - - 0 1" << "bxc8=R" << "b7c8r";
+        QTest::newRow("O-O-O") << "4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1" << "O-O-O" << "e1c1";
+        QTest::newRow("O-O") << "4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1" << "O-O" << "e1g1";
+        QTest::newRow("black O-O") << "r3k2r/8/8/8/8/8/8/4K3 b kq - 0 1" << "O-O+" << "e8g8";
+        QTest::newRow("black O-O-O") << "r3k2r/8/8/8/8/8/8/4K3 b kq - 0 1" << "O-O-O" << "e8c8";
+        QTest::newRow("no square") << start << "e9" << "none";
+        QTest::newRow("too long") << start << "e2e4e5" << "no move";
+        QTest::newRow("too short") << start << "N" << "no move";
+        QTest::newRow("null move") << start << "--" << "none";
+    }
+
+    void tokensInPositions() {
+        QFETCH(QString, fen);
+        QFETCH(QString, token);
+        QFETCH(QString, move);
+        QCOMPARE(QString::fromStdString(Resolve(fen.toStdString(), token.toStdString())), move);
+    }
+};
+
+QTEST_MAIN(PgnReaderTest)
+#include "test_pgnreader.moc"
