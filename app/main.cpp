@@ -2,8 +2,10 @@
 #include <QIcon>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
+#include <vector>
 
 #include "ChessGUI.h"
 #include "bitboard.h"
@@ -42,6 +44,33 @@ public:
     }
 };
 
+// Qt's own messages. While the application is made they are held: without
+// a display Qt ends the program from inside its platform plugin, after lines
+// of its own, and that is told in one line instead, with exit status 1. In
+// protocol mode they are dropped: interfaces log the engine's standard error.
+std::vector<QString> HeldMessages;
+
+void QtMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type != QtFatalMsg) {
+        if (!ProtocolMode) HeldMessages.push_back(text);
+        return;
+    }
+    if (text.contains("platform plugin"))
+        std::fputs("morlaquin: no display found; it serves chess interfaces when the first word on its standard "
+                   "input is \"xboard\"\n",
+                   stderr);
+    else
+        std::fprintf(stderr, "morlaquin: %s\n", qPrintable(text));
+    std::_Exit(1);
+}
+
+// Window mode, once the application stands: Qt's messages as usual.
+void ReleaseQtMessages() {
+    qInstallMessageHandler(nullptr);
+    for (const QString& text : HeldMessages) std::fprintf(stderr, "%s\n", qPrintable(text));
+    HeldMessages.clear();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -55,9 +84,12 @@ int main(int argc, char* argv[]) {
         SendOpeningFeatures(SendProtocolLine);
         qputenv("QT_QPA_PLATFORM", "offscreen");
         SetMessageBoxes(ProtocolMessageBoxes());
+        InstallStopSignals();
     }
 
+    qInstallMessageHandler(QtMessage);
     application app(argc, argv);
+    if (!ProtocolMode) ReleaseQtMessages();
     QApplication::setWindowIcon(QIcon(":/images/morlaquin.png"));
     try {
         // The splash is painted while the rest starts.

@@ -33,7 +33,6 @@ i64 NodeCount = 0;
 double LearnResult = -1.0;
 
 std::string PendingPositionText;
-std::string PendingPing;
 
 std::string VersionText;
 std::string PieceBitmapNames[12];
@@ -56,7 +55,6 @@ void InitEngineGlobals() {
     }
     SquareNames[64] = "none";
     PendingPositionText.clear();
-    PendingPing.clear();
     PieceValue[1] = PawnValue;
     PieceValue[2] = KnightValue;
     PieceValue[3] = BishopValue;
@@ -70,7 +68,6 @@ void FreeEngineGlobals() {
     for (auto& s : PieceBitmapNames) s.clear();
     VersionText.clear();
     PendingPositionText.clear();
-    PendingPing.clear();
 }
 
 void ResetEngineState() {

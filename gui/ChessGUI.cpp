@@ -52,7 +52,10 @@ class TfrmWinRovik::WindowHost : public EngineHost {
 public:
     explicit WindowHost(TfrmWinRovik* window) : w(window) {}
     i64 TickMs() override { return w->TickMs(); }
-    void ProcessMessages() override { QCoreApplication::processEvents(); }
+    void ProcessMessages() override {
+        QCoreApplication::processEvents();
+        w->StopSearchForProtocol();
+    }
     void SetThinkLabel(ThinkLabel label, const std::string& text) override {
         QLabel* target = nullptr;
         switch (label) {
@@ -135,7 +138,7 @@ TfrmWinRovik::TfrmWinRovik(QWidget* parent)
             throw std::runtime_error(PieceSetErrorText(failed));
     }
     Panel1->installEventFilter(pntBoard);  // from now on the board follows its panel's size
-    OpenMoveSound();
+    if (!ProtocolMode) OpenMoveSound();  // nothing but protocol lines may reach the interface
 
     InitMasksAndKeys();
     InitBitIndexTable();
@@ -560,86 +563,11 @@ void TfrmWinRovik::Timer1Timer() {
     // events) returns at once, as does every tick during a ponder search.
     if (InTick || Pondering) return;
     InTick = true;
-    // Before the mailbox and the flags are read: a cancel counted after this
-    // is seen by EngineMoveCancelled, one counted before left its flags or
-    // its command for this tick to see.
-    CancelsAtTick = EngineMoveCancels;
 
     [this] {
-        const int command = PendingCommand;
-        TakeProtocolSettings();
-        if (command == CMD_QUIT) {
-            if (ProtocolMode) {
-                SetTimerEnabled(Timer1, false);
-                PendingCommand = 0;
-                close();
-            }
-            StopSearch = true;
-            return;
-        }
-        if (command == CMD_HIDE_WINDOW) {
-            setVisible(false);
-            PendingCommand = 0;
-            return;
-        }
-        if (XboardTimeMs != 0.0) {
-            UpdateClocks();
-            return;
-        }
-        switch (command) {
-            case 0:
-                break;
-            case CMD_USER_MOVE: {
-                PendingCommand = 0;
-                const int r = PlayFromTo(UserMoveFrom, UserMoveTo, UserMovePromotion);
-                if (r == 1 && !HumanVsHuman)
-                    HumanToMove = false;
-                else if (r == 0 && !MoveRejectionSent)
-                    SendProtocolLine("Illegal move!");
-                return;
-            }
-            case CMD_UNDO:
-                TakeBackMove();
-                return;
-            case CMD_UNDO_TWO:
-                TakeBackMove();
-                TakeBackMove();
-                return;
-            case CMD_REDO:
-                ReplayMove();
-                return;
-            case CMD_GOTO_END:
-                GoToEnd();
-                return;
-            case CMD_GOTO_START:
-                GoToStart();
-                return;
-            case CMD_NEW_GAME:
-                ResetGame();
-                return;
-            case CMD_OPEN_GAME:
-                OpenGameFile();
-                return;
-            case CMD_LOAD_LISTED_GAME:
-                LoadSelectedGame();
-                return;
-            case CMD_LOAD_POSITION:
-                LoadPosition();
-                return;
-            case CMD_SAVE_GAME:
-            case CMD_SAVE_GAME_AS:
-                SaveGamePgn();
-                return;
-            default:
-                // A code that names no command would otherwise block the
-                // mailbox (and the protocol reader) for good.
-                PendingCommand = 0;
-                return;
-        }
-        if (std::string ping; TakePendingPing(&ping)) {
-            SendProtocolLine("pong " + ping);
-            return;
-        }
+        if (ProtocolMode && StopSignalled()) PendingCommand = CMD_QUIT;
+        if (RunPostedCommand()) return;
+        if (ProtocolMode && CarryOutProtocolCommands()) return;
         if (!HumanToMove || AutoPlay) {
             if (RecordIsFull()) {
                 RefuseMoveWhenRecordFull("");
@@ -654,11 +582,83 @@ void TfrmWinRovik::Timer1Timer() {
     }();
 
     InTick = false;
-    SignalMailbox();  // the reader may read its next line once the mailbox is empty
     if (CloseDeferred) {
         CloseDeferred = false;
         QTimer::singleShot(0, this, [this] { close(); });
     }
+}
+
+bool TfrmWinRovik::RunPostedCommand() {
+    const int command = PendingCommand;
+    if (command == CMD_QUIT) {
+        if (ProtocolMode) {
+            SetTimerEnabled(Timer1, false);
+            PendingCommand = 0;
+            close();
+        }
+        StopSearch = true;
+        return true;
+    }
+    if (command == CMD_HIDE_WINDOW) {
+        setVisible(false);
+        PendingCommand = 0;
+        return true;
+    }
+    if (XboardTimeMs != 0.0) {
+        UpdateClocks();
+        return true;
+    }
+    switch (command) {
+        case 0:
+            return false;
+        case CMD_USER_MOVE: {
+            PendingCommand = 0;
+            const int r = PlayFromTo(UserMoveFrom, UserMoveTo, UserMovePromotion);
+            if (r == 1 && !HumanVsHuman)
+                HumanToMove = false;
+            else if (r == 0 && !MoveRejectionSent)
+                SendProtocolLine("Illegal move!");
+            break;
+        }
+        case CMD_UNDO:
+            TakeBackMove();
+            break;
+        case CMD_UNDO_TWO:
+            TakeBackMove();
+            TakeBackMove();
+            break;
+        case CMD_REDO:
+            ReplayMove();
+            break;
+        case CMD_GOTO_END:
+            GoToEnd();
+            break;
+        case CMD_GOTO_START:
+            GoToStart();
+            break;
+        case CMD_NEW_GAME:
+            ResetGame();
+            break;
+        case CMD_OPEN_GAME:
+            OpenGameFile();
+            break;
+        case CMD_LOAD_LISTED_GAME:
+            LoadSelectedGame();
+            break;
+        case CMD_LOAD_POSITION:
+            LoadPosition();
+            break;
+        case CMD_SAVE_GAME:
+        case CMD_SAVE_GAME_AS:
+            SaveGamePgn();
+            break;
+        default:
+            // A code that names no command would otherwise block the
+            // mailbox for good.
+            PendingCommand = 0;
+            break;
+    }
+    return true;
 }
 
 void TfrmWinRovik::closeEvent(QCloseEvent* event) {

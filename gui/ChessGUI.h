@@ -157,8 +157,13 @@ public:
     void AutoplayClick();
     void btnPonderClick();
 
-    // ---- The game loop: at most one command per tick.
+    // ---- The game loop: at most one posted command per tick, or in protocol
+    // mode the received commands that can be carried out before the engine
+    // is to move.
     void Timer1Timer();
+    // The tick's part for a posted command or a waiting protocol time value;
+    // false when there was neither.
+    bool RunPostedCommand();
 
     // ---- Workers.
     void ResetGame();
@@ -334,14 +339,26 @@ public:
     void StartProtocolMode();
     // Where the reader thread reads; standard input when null.
     ProtocolInput* ProtocolReaderInput = nullptr;
-    // For the computer's move: a "force", "result", "new" or "quit" has
-    // arrived since this tick began, so the move must be neither played nor
-    // sent. The move driver asks it after clearing StopSearch at its start
-    // (and raises StopSearch again when it is true) and before it plays.
+    // For the computer's move: a "force", "result", "new" or "quit" (or the
+    // end of input, or a stop signal) waits behind the command that made the
+    // engine move, so the move must be neither played nor sent. The move
+    // driver asks it at its start and before it plays.
     bool EngineMoveCancelled() const;
-    // GUI thread, every tick: the "st" seconds into the time-control
-    // dialog's seconds field and TargetTimeMs; a reported draw into
-    // LearnResult while that is still -1.
+    // The tick's protocol part: carries out the received commands in order,
+    // each with its posted command, until the engine is to move or none is
+    // left. True when it carried out "quit" (or the end of input).
+    bool CarryOutProtocolCommands();
+    // While a search runs (from its message processing): a ponder search
+    // ends once any command waits, the engine's own search when a cancel or
+    // "?" waits, either when a stop signal came.
+    void StopSearchForProtocol();
+    // Where the computer's move counts its time from: the tick at which the
+    // reader received the command carried out last (the move or "go"), else
+    // now. Used once per received command.
+    i64 MoveRequestTick();
+    i64 CommandReceivedMs = 0;  // ProtocolClockMs() of that command, 0 none
+    // After each protocol command: the "st" seconds into the time-control
+    // dialog's seconds field and TargetTimeMs.
     void TakeProtocolSettings();
     // Before the computer's move: the peer's "time" and "otim" values go to
     // the side to move (the side the engine plays) and to the other side.
@@ -380,7 +397,6 @@ private:
     bool CloseDeferred = false;
     bool StartPersonalityApplied = false;
     std::unique_ptr<xboard> Reader;
-    unsigned CancelsAtTick = 0;  // EngineMoveCancels when this tick began
 };
 
 // The application's main window (nullptr outside the program's run).

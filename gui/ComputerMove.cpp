@@ -93,7 +93,7 @@ double MoveHardLimitMs(bool protocolMode, int timeControlType, bool secondsValid
     if (timeControlType == 2 || timeControlType == 4) return std::max(0.0, leftMs - 500.0) * 0.25;
     if (timeControlType == 1 && protocolMode && secondsValid) {
         const double limit = std::max(secondsPerMove, 0) * 1000.0;
-        return std::max(0.0, limit - std::max(50.0, limit * 0.02));
+        return std::max(0.0, limit - std::max(200.0, limit * 0.02));
     }
     return std::numeric_limits<double>::infinity();
 }
@@ -264,9 +264,8 @@ bool ItemChecked(QObject* window, const char* name) {
 
 void TfrmWinRovik::ComputerMove() {
     // Nothing would be played: the protocol's force mode or a cancel that
-    // came with this tick, or a game drawn by rule (checkmate and stalemate
-    // are announced by the search below).
-    if ((ProtocolMode && HumanVsHuman) || EngineMoveCancelled() || DrawnByRule(GameBoard.Pos)) {
+    // waits behind this move's command.
+    if ((ProtocolMode && HumanVsHuman) || EngineMoveCancelled()) {
         StopSearch = false;
         SearchUninterruptible = false;
         HumanToMove = true;
@@ -290,8 +289,6 @@ void TfrmWinRovik::ComputerMove() {
     HumanToMove = false;
     StopSearch = false;
     SearchUninterruptible = false;
-    // A "force", "result", "new" or "quit" since the tick began: stop at once.
-    if (EngineMoveCancelled()) StopSearch = true;
     EnableGameItems(this, false);
     if (CurrentPly == 0) {
         MoveStartTick = TickMs();
@@ -301,7 +298,7 @@ void TfrmWinRovik::ComputerMove() {
     if (CurrentPly < 400) PositionHistory[CurrentPly] = game;
     for (auto& row : HistoryTable)
         for (auto& h : row) h = 0;
-    SearchStartTick = TickMs();
+    SearchStartTick = MoveRequestTick();
     IterationDepth = 0;
     int alpha = -MATE_SCORE;
     int beta = MATE_SCORE;

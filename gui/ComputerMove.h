@@ -10,10 +10,10 @@ struct MoveBudgetInputs {
     int timeControlType = 1;  // 1 seconds per move, 2 blitz, 4 tournament
     bool secondsValid = true;  // the seconds-per-move setting is a whole number
     int secondsPerMove = 0;
-    int blitzMinutes = 0;
-    int blitzBonus = 0;
+    double blitzMinutes = 0;
+    double blitzBonus = 0;
     int tournamentMoves = 0;
-    int tournamentMinutes = 0;
+    double tournamentMinutes = 0;
     int tournamentRest = 0;
     int ownMoves = 0;        // moves the side to move made since the time control began
     double usedMs = 0;       // its used time before this move's clock update
@@ -45,9 +45,9 @@ struct ResignInputs {
     int queenValue = 1000;
     int timeControlType = 1;
     double opponentLeftMs = 0;
-    int blitzMinutes = 0;
-    int blitzBonus = 0;
-    int tournamentMinutes = 0;
+    double blitzMinutes = 0;
+    double blitzBonus = 0;
+    double tournamentMinutes = 0;
 };
 
 // The engine gives up: five losing scores in a row without recovery, an

@@ -1,8 +1,11 @@
-// The main window in protocol mode: its start, the values the reader thread
-// leaves for the GUI thread, and the peer's clock values.
+// The main window in protocol mode: its start, the received commands carried
+// out in order, what waiting commands do to a running search, and the peer's
+// clock values.
 #include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
+
+#include <algorithm>
 
 #include "ChessGUI.h"
 #include "dialogs/LEVELS.h"
@@ -19,26 +22,55 @@ void TfrmWinRovik::FormShow() {
 
 void TfrmWinRovik::StartProtocolMode() {
     setWindowState(windowState() | Qt::WindowMinimized);
-    PendingCommand = CMD_HIDE_WINDOW;  // the first tick hides the window; the reader waits for it
+    PendingCommand = CMD_HIDE_WINDOW;  // the first tick hides the window; commands wait for it
+    SoundsOn = false;
     Panel3->hide();
     for (QMenu* menu : menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
         menu->menuAction()->setVisible(false);
-    Reader = std::make_unique<xboard>(true, ProtocolSender(::SendProtocolLine),
-                                      ProtocolReaderInput ? ProtocolReaderInput : &StandardInput());
+    Reader = std::make_unique<xboard>(true, ProtocolReaderInput ? ProtocolReaderInput : &StandardInput());
     Reader->Resume();
     SendProtocolLine("feature done=1");
 }
 
-bool TfrmWinRovik::EngineMoveCancelled() const { return EngineMoveCancels.load() != CancelsAtTick; }
+bool TfrmWinRovik::CarryOutProtocolCommands() {
+    const ProtocolSender send = [this](const std::string& line) { SendProtocolLine(line); };
+    ProtocolCommand command;
+    while (PendingCommand == 0 && HumanToMove && !AutoPlay && TakeProtocolCommand(&command)) {
+        CommandReceivedMs = command.receivedMs;
+        bool more = false;
+        if (command.endOfInput)
+            HandleEndOfInput();
+        else
+            more = HandleProtocolLine(command.line, send);
+        TakeProtocolSettings();
+        RunPostedCommand();
+        if (!more) return true;
+    }
+    return false;
+}
+
+void TfrmWinRovik::StopSearchForProtocol() {
+    if (!ProtocolMode) return;
+    if (StopSignalled() || (Pondering ? ProtocolCommandsWaiting() : SearchInterruptWaiting())) StopSearch = true;
+}
+
+bool TfrmWinRovik::EngineMoveCancelled() const { return ProtocolMode && (StopSignalled() || EngineMoveCancelWaiting()); }
+
+i64 TfrmWinRovik::MoveRequestTick() {
+    const i64 now = TickMs();
+    if (!ProtocolMode || CommandReceivedMs == 0) return now;
+    const i64 age = std::max<i64>(0, ProtocolClockMs() - CommandReceivedMs);
+    CommandReceivedMs = 0;
+    return now - age;
+}
 
 void TfrmWinRovik::TakeProtocolSettings() {
-    if (ProtocolSecondsPending.exchange(false)) {
-        const int seconds = ProtocolSecondsPerMove;
+    if (ProtocolSecondsPending) {
+        ProtocolSecondsPending = false;
         if (frmLevels == nullptr) frmLevels = new TfrmLevels(this);
-        frmLevels->cboxSecs1->setEditText(QString::number(seconds));
-        TargetTimeMs = seconds * 1000.0;
+        frmLevels->cboxSecs1->setEditText(QString::number(ProtocolSecondsPerMove));
+        TargetTimeMs = ProtocolSecondsPerMove * 1000.0;
     }
-    if (ProtocolDrawReported.exchange(false) && LearnResult == -1.0) LearnResult = 0.5;
 }
 
 void TfrmWinRovik::ApplyProtocolTimes() {

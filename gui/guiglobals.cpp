@@ -14,10 +14,10 @@ std::atomic<bool> UseBook{true};
 std::atomic<bool> ResignEnabled{false};
 
 std::atomic<int> TimeControlType{0};
-std::atomic<int> BlitzMinutes{0};
-std::atomic<int> BlitzBonus{0};
+std::atomic<double> BlitzMinutes{0};
+std::atomic<double> BlitzBonus{0};
 std::atomic<int> TournamentMoves{0};
-std::atomic<int> TournamentMinutes{0};
+std::atomic<double> TournamentMinutes{0};
 std::atomic<int> TournamentRest{0};
 
 std::atomic<double> XboardTimeMs{0.0};

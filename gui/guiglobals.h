@@ -1,6 +1,6 @@
 // Front-end globals: the command mailbox, the game flags, the time control
-// and the slots the protocol reader fills. The reader thread writes many of
-// them, so they are atomics.
+// and the protocol's slots. They are atomics, so that a search may read
+// them while message handlers change them.
 #pragma once
 
 #include <atomic>
@@ -40,10 +40,11 @@ extern std::atomic<bool> ResignEnabled;  // the computer may resign
 
 // Time control: 1 seconds per move, 2 blitz, 4 tournament.
 extern std::atomic<int> TimeControlType;
-extern std::atomic<int> BlitzMinutes;
-extern std::atomic<int> BlitzBonus;       // seconds added per move made
+// Minutes and seconds may have fractions (the protocol's "level 0 0:30 0.5").
+extern std::atomic<double> BlitzMinutes;
+extern std::atomic<double> BlitzBonus;  // seconds added per move made
 extern std::atomic<int> TournamentMoves;  // moves per period, 1 or more
-extern std::atomic<int> TournamentMinutes;
+extern std::atomic<double> TournamentMinutes;
 extern std::atomic<int> TournamentRest;   // minutes added once after the first period; 0 repeats it
 
 // Protocol slots: remaining times in ms (0 = nothing pending) and a received move.

@@ -2,15 +2,17 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cmath>
-#include <condition_variable>
 #include <csignal>
+#include <deque>
 #include <mutex>
 
 #include "bitboard.h"
@@ -105,6 +107,10 @@ ProtocolInput::Result ProtocolInput::ReadLine(std::string* line, const std::func
     }
 }
 
+bool ProtocolInput::HasBufferedLine() const {
+    return Buffer.find('\n', std::max(Scanned, Start)) != std::string::npos;
+}
+
 ProtocolInput& StandardInput() {
     static ProtocolInput input(STDIN_FILENO);
     return input;
@@ -188,75 +194,90 @@ MessageBoxes* ProtocolMessageBoxes() {
     return &boxes;
 }
 
-// ----------------------------------------- slots shared with the GUI thread
+// ------------------------------------------------------ the command queue
 
 namespace {
-std::mutex SlotLock;  // guards PendingPing and PendingPositionText
-}  // namespace
 
-std::atomic<unsigned> EngineMoveCancels{0};
-std::atomic<int> ProtocolSecondsPerMove{0};
-std::atomic<bool> ProtocolSecondsPending{false};
-std::atomic<bool> ProtocolDrawReported{false};
+std::mutex QueueLock;
+std::deque<ProtocolCommand> Queue;  // guarded by QueueLock
 
-void SetPendingPing(const std::string& argument) {
-    std::lock_guard<std::mutex> lock(SlotLock);
-    PendingPing = argument;
+bool AnyWaiting(bool (*test)(const ProtocolCommand&)) {
+    std::lock_guard<std::mutex> lock(QueueLock);
+    return std::any_of(Queue.begin(), Queue.end(), test);
 }
 
-bool TakePendingPing(std::string* argument) {
-    std::lock_guard<std::mutex> lock(SlotLock);
-    if (PendingPing.empty()) return false;
-    *argument = std::move(PendingPing);
-    PendingPing.clear();
+bool CancelsEngineMove(const ProtocolCommand& c);
+bool MovesNow(const ProtocolCommand& c);
+
+volatile std::sig_atomic_t StopSignal = 0;
+
+extern "C" void OnStopSignal(int) {
+    StopSignal = 1;
+    StopSearch = true;  // lock-free, so safe in a handler
+}
+
+}  // namespace
+
+i64 ProtocolClockMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void QueueProtocolCommands(std::vector<ProtocolCommand> commands) {
+    std::lock_guard<std::mutex> lock(QueueLock);
+    for (auto& c : commands) Queue.push_back(std::move(c));
+}
+
+bool TakeProtocolCommand(ProtocolCommand* command) {
+    std::lock_guard<std::mutex> lock(QueueLock);
+    if (Queue.empty()) return false;
+    *command = std::move(Queue.front());
+    Queue.pop_front();
     return true;
 }
 
-void SetPendingPositionText(const std::string& text) {
-    std::lock_guard<std::mutex> lock(SlotLock);
-    PendingPositionText = text;
+bool ProtocolCommandsWaiting() {
+    std::lock_guard<std::mutex> lock(QueueLock);
+    return !Queue.empty();
 }
 
+bool EngineMoveCancelWaiting() { return AnyWaiting(CancelsEngineMove); }
+
+bool SearchInterruptWaiting() {
+    return AnyWaiting([](const ProtocolCommand& c) { return CancelsEngineMove(c) || MovesNow(c); });
+}
+
+void InstallStopSignals() {
+    static_assert(std::atomic<bool>::is_always_lock_free);
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(sig, &action, nullptr);
+}
+
+bool StopSignalled() { return StopSignal != 0; }
+
+void SetPendingPositionText(const std::string& text) { PendingPositionText = text; }
+
 std::string TakePendingPositionText() {
-    std::lock_guard<std::mutex> lock(SlotLock);
     std::string text = std::move(PendingPositionText);
     PendingPositionText.clear();
     return text;
 }
 
+int ProtocolSecondsPerMove = 0;
+bool ProtocolSecondsPending = false;
+
 void ResetProtocolState() {
     {
-        std::lock_guard<std::mutex> lock(SlotLock);
-        PendingPing.clear();
-        PendingPositionText.clear();
+        std::lock_guard<std::mutex> lock(QueueLock);
+        Queue.clear();
     }
-    EngineMoveCancels = 0;
+    PendingPositionText.clear();
     ProtocolSecondsPerMove = 0;
     ProtocolSecondsPending = false;
-    ProtocolDrawReported = false;
-}
-
-// ------------------------------------------------------- the mailbox wait
-
-namespace {
-std::mutex MailboxLock;
-std::condition_variable MailboxCleared;
-}  // namespace
-
-void SignalMailbox() {
-    // Taking the lock orders this wake-up after a waiter's test of the
-    // mailbox, so it cannot be lost.
-    { std::lock_guard<std::mutex> lock(MailboxLock); }
-    MailboxCleared.notify_all();
-}
-
-bool WaitForEmptyMailbox(const std::function<bool()>& stop) {
-    std::unique_lock<std::mutex> lock(MailboxLock);
-    for (;;) {
-        if (stop && stop()) return false;
-        if (PendingCommand == 0) return true;
-        MailboxCleared.wait_for(lock, std::chrono::milliseconds(STOP_POLL_MS));
-    }
+    StopSignal = 0;
 }
 
 // ---------------------------------------------------------------- parsers
@@ -337,20 +358,20 @@ bool ParseLevel(std::string_view line, ProtocolLevel* level) {
 
     int moves = 0;
     if (!ParseProtocolInteger(mps, &moves)) return false;
-    // Real interfaces send fractional increments ("0.5"): whole seconds, rounded down.
     double increment = 0;
     if (!ParseProtocolNumber(inc, &increment)) return false;
-    const double wholeIncrement = std::floor(increment);
-    if (wholeIncrement < INT_MIN || wholeIncrement > INT_MAX) return false;
-    if (const std::size_t colon = base.find(':'); colon != std::string::npos) {
-        base.resize(colon);
-        level->secondsDropped = true;
-    }
+    // Minutes, or minutes:seconds.
     int minutes = 0;
-    if (!ParseProtocolInteger(base, &minutes)) return false;
+    int seconds = 0;
+    const std::size_t colon = base.find(':');
+    if (!ParseProtocolInteger(base.substr(0, colon), &minutes)) return false;
+    if (colon != std::string::npos) {
+        const std::string s = base.substr(colon + 1);
+        if (s.empty() || s[0] < '0' || s[0] > '9' || !ParseProtocolInteger(s, &seconds)) return false;
+    }
     level->moves = moves;
-    level->minutes = minutes;
-    level->increment = static_cast<int>(wholeIncrement);
+    level->minutes = minutes + seconds / 60.0;
+    level->increment = std::round(increment * 1000) / 1000;
     return true;
 }
 
@@ -414,21 +435,9 @@ struct Context {
     bool running = true;
 };
 
-// A command that ends the engine's move under way without playing it: the
-// count is raised after the command's own changes and before StopSearch.
-void CancelEngineMove() {
-    ++EngineMoveCancels;
-    StopSearch = true;
-}
-
-void QuitActions() {
-    PendingCommand = CMD_QUIT;
-    CancelEngineMove();
-}
-
 void Quit(Context& c) {
     c.running = false;
-    QuitActions();
+    PendingCommand = CMD_QUIT;
 }
 
 void St(Context& c) {
@@ -444,9 +453,7 @@ void St(Context& c) {
 
 void Level(Context& c) {
     ProtocolLevel level;
-    const bool ok = ParseLevel(c.line, &level);
-    if (level.secondsDropped) c.send("error (throwing away the seconds): " + c.line);
-    if (!ok) {
+    if (!ParseLevel(c.line, &level)) {
         c.send("error : " + c.line);
         return;
     }
@@ -474,78 +481,66 @@ void Clock(Context& c, std::atomic<double>& slot) {
 
 void Ignore(Context&) {}
 
+// What a waiting command does to the engine's search under way.
+enum class Interrupt { None, MoveNow, Cancel };
+
 struct Keyword {
     const char* word;
     void (*act)(Context&);
+    Interrupt interrupt = Interrupt::None;
 };
 
 // Matched in this order; a keyword matches every line that begins with it.
+// Each is carried out when no search runs: while one runs, a waiting cancel
+// or "?" stops it, and any waiting command ends a ponder search.
 const Keyword Keywords[] = {
     {"hard", [](Context&) { PonderEnabled = true; }},
-    {"easy",
-     [](Context&) {
-         PonderEnabled = false;
-         if (Pondering) StopSearch = true;  // never the engine's own search
-     }},
+    {"easy", [](Context&) { PonderEnabled = false; }},
     {"post", [](Context&) { PostThinking = true; }},
     {"nopost", [](Context&) { PostThinking = false; }},
-    {"?",
-     [](Context&) {
-         if (!Pondering) StopSearch = true;
-     }},
+    {"?", Ignore, Interrupt::MoveNow},
     {"new",
      [](Context&) {
          HumanVsHuman = false;
          PendingCommand = CMD_NEW_GAME;
-         CancelEngineMove();
-     }},
+     },
+     Interrupt::Cancel},
     {"setboard",
      [](Context& c) {
          SetPendingPositionText(RestAfter(c.line, 9));
          PendingCommand = CMD_LOAD_POSITION;
-         StopSearch = true;
      }},
     {"result",
      [](Context& c) {
-         if (c.line.find("1/2-1/2") != std::string::npos) ProtocolDrawReported = true;
+         if (c.line.find("1/2-1/2") != std::string::npos && LearnResult == -1.0) LearnResult = 0.5;
          HumanVsHuman = true;
-         CancelEngineMove();
-     }},
+     },
+     Interrupt::Cancel},
     {"go",
      [](Context&) {
          HumanVsHuman = false;
-         if (HumanToMove) {
-             HumanToMove = false;
-             StopSearch = true;
-         }
+         HumanToMove = false;
      }},
     {"remove",
      [](Context&) {
-         if (!HumanToMove) return;
-         PendingCommand = CMD_UNDO_TWO;
-         StopSearch = true;
+         if (HumanToMove) PendingCommand = CMD_UNDO_TWO;
      }},
     {"undo",
      [](Context&) {
-         if (!HumanToMove) return;
-         PendingCommand = CMD_UNDO;
-         StopSearch = true;
+         if (HumanToMove) PendingCommand = CMD_UNDO;
      }},
-    {"quit", Quit},
+    {"quit", Quit, Interrupt::Cancel},
     {"force",
      [](Context&) {
          InfiniteSearch = false;
          HumanVsHuman = true;
          AutoPlay = false;
-         CancelEngineMove();
-     }},
+     },
+     Interrupt::Cancel},
     {"st", St},
     {"level", Level},
-    {"ping",
-     [](Context& c) {
-         SetPendingPing(RestAfter(c.line, 5));
-         if (HumanToMove) StopSearch = true;  // a ponder search ends so the tick can answer
-     }},
+    // Everything before it has been carried out.
+    {"ping", [](Context& c) { c.send("pong " + RestAfter(c.line, 5)); }},
     {"playother",
      [](Context&) {
          HumanVsHuman = false;
@@ -571,15 +566,34 @@ const Keyword Keywords[] = {
     {"random", Ignore},
 };
 
+const Keyword* MatchKeyword(const std::string& line) {
+    for (const Keyword& k : Keywords)
+        if (line.starts_with(k.word)) return &k;
+    return nullptr;
+}
+
+Interrupt InterruptOf(const ProtocolCommand& c) {
+    if (c.endOfInput) return Interrupt::Cancel;
+    const Keyword* k = MatchKeyword(c.line);
+    return k ? k->interrupt : Interrupt::None;
+}
+
+bool CancelsEngineMove(const ProtocolCommand& c) { return InterruptOf(c) == Interrupt::Cancel; }
+
+bool MovesNow(const ProtocolCommand& c) { return InterruptOf(c) == Interrupt::MoveNow; }
+
+bool IsQuit(const std::string& line) {
+    const Keyword* k = MatchKeyword(line);
+    return k && k->act == Quit;
+}
+
 }  // namespace
 
 bool HandleProtocolLine(const std::string& line, const ProtocolSender& send) {
     Context c{line, send};
-    for (const Keyword& k : Keywords) {
-        if (line.starts_with(k.word)) {
-            k.act(c);
-            return c.running;
-        }
+    if (const Keyword* k = MatchKeyword(line)) {
+        k->act(c);
+        return c.running;
     }
     ProtocolMove move;
     switch (ParseMoveLine(line, &move)) {
@@ -588,7 +602,6 @@ bool HandleProtocolLine(const std::string& line, const ProtocolSender& send) {
             UserMoveTo = move.to;
             UserMovePromotion = move.promotion;
             PendingCommand = CMD_USER_MOVE;
-            StopSearch = true;
             break;
         case MoveLineKind::Unreadable:
             send("Illegal move: " + line);
@@ -599,12 +612,11 @@ bool HandleProtocolLine(const std::string& line, const ProtocolSender& send) {
     return true;
 }
 
-void HandleEndOfInput() { QuitActions(); }
+void HandleEndOfInput() { PendingCommand = CMD_QUIT; }
 
 // ------------------------------------------------------------- the thread
 
-xboard::xboard(bool CreateSuspended, ProtocolSender send, ProtocolInput* input)
-    : Send(send ? std::move(send) : ProtocolSender(SendProtocolLine)), Input(input) {
+xboard::xboard(bool CreateSuspended, ProtocolInput* input) : Input(input) {
     setObjectName("xboard");
     if (!CreateSuspended) start();
 }
@@ -616,17 +628,25 @@ xboard::~xboard() {
 
 void xboard::Execute() {
     const std::function<bool()> stop = [this] { return isInterruptionRequested(); };
-    bool running = true;
-    while (running && !stop()) {
-        // No line is read while a posted command waits.
-        if (!WaitForEmptyMailbox(stop)) break;
+    for (;;) {
         std::string line;
-        const ProtocolInput::Result r = Input->ReadLine(&line, stop);
-        if (r == ProtocolInput::Result::Stopped) break;
-        if (r == ProtocolInput::Result::End) {
-            HandleEndOfInput();
-            break;
+        ProtocolInput::Result r = Input->ReadLine(&line, stop);
+        if (r == ProtocolInput::Result::Stopped) return;
+        // The lines that came together go to the queue together.
+        const i64 now = ProtocolClockMs();
+        std::vector<ProtocolCommand> batch;
+        bool last = false;
+        while (r == ProtocolInput::Result::Line) {
+            last = IsQuit(line);  // nothing after "quit" is carried out
+            batch.push_back({std::move(line), false, now});
+            if (last || !Input->HasBufferedLine()) break;
+            r = Input->ReadLine(&line, stop);
         }
-        running = HandleProtocolLine(line, Send);
+        if (r == ProtocolInput::Result::End) {
+            batch.push_back({std::string(), true, now});
+            last = true;
+        }
+        QueueProtocolCommands(std::move(batch));
+        if (last) return;
     }
 }

@@ -1,20 +1,22 @@
 // Protocol mode: the first-word test, standard input read line by line, the
-// protocol output, the slots the reader thread shares with the GUI thread,
-// the keyword table with its level and move parsers, and the reader thread
-// `xboard` itself.
+// protocol output, the queue of received commands, the keyword table with
+// its level and move parsers, and the reader thread `xboard` itself.
 //
-// The reader thread shares state with the GUI thread only through atomics
-// and the mutex-guarded texts below; it never touches a widget and never
-// writes anything but its own error lines.
+// The reader thread only reads: it appends every line to the command queue,
+// in order, and the GUI thread carries the commands out one after the other,
+// each on the state the ones before it left. The reader never touches a
+// widget, a game flag or the output.
 #pragma once
 
 #include <QThread>
 
-#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "types.h"
 
 class MessageBoxes;
 
@@ -39,6 +41,9 @@ public:
     // Stopped when stop() turned true while waiting for input (stop is asked
     // at least every 100 ms; an empty stop waits for good).
     Result ReadLine(std::string* line, const std::function<bool()>& stop = {});
+
+    // A whole line has been read ahead: the next ReadLine returns it at once.
+    bool HasBufferedLine() const;
 
 private:
     // Reads more into Buffer; false at end of input or when stopped.
@@ -87,45 +92,51 @@ void SendOpeningFeatures(const ProtocolSender& send);
 // if closed at once (Ok, No or Cancel).
 MessageBoxes* ProtocolMessageBoxes();
 
-// ----------------------------------------- slots shared with the GUI thread
+// ------------------------------------------------------ the command queue
 
-// The argument of the last "ping" (PendingPing), guarded.
-void SetPendingPing(const std::string& argument);
-// Takes the waiting ping argument and empties the slot; false when none waits.
-bool TakePendingPing(std::string* argument);
+// A received line, or the end of the input.
+struct ProtocolCommand {
+    std::string line;
+    bool endOfInput = false;
+    i64 receivedMs = 0;  // ProtocolClockMs() when the reader received it
+};
 
-// The FEN text of the last "setboard" (PendingPositionText), guarded. The
-// position loader takes it (and so empties the slot). In protocol mode an
-// empty text must not make the loader open its file dialog.
+// Milliseconds of a steady clock, for the time a command was received.
+i64 ProtocolClockMs();
+
+// The commands received and not yet carried out, oldest first. The reader
+// appends (a batch at once, so lines that came together are seen together);
+// the GUI thread takes them in order. Safe from any thread.
+void QueueProtocolCommands(std::vector<ProtocolCommand> commands);
+bool TakeProtocolCommand(ProtocolCommand* command);
+bool ProtocolCommandsWaiting();
+
+// A waiting command ends the engine's move under way without playing it
+// ("force", "result", "new", "quit", the end of input).
+bool EngineMoveCancelWaiting();
+// A waiting command must end the engine's search now: a cancel, or "?" (the
+// engine plays its best move so far).
+bool SearchInterruptWaiting();
+
+// SIGTERM, SIGINT and SIGHUP: the running search is stopped and the program
+// ends at the next tick of the game loop, with status 0. The handler only
+// raises flags, so a learning-book record being written is finished first.
+void InstallStopSignals();
+bool StopSignalled();
+
+// The FEN text of the last "setboard" (PendingPositionText). The position
+// loader takes it (and so empties the slot). In protocol mode an empty text
+// must not make the loader open its file dialog.
 void SetPendingPositionText(const std::string& text);
 std::string TakePendingPositionText();
 
-// Raised by "force", "result", "new", "quit" and the end of input, before
-// they raise StopSearch: an engine move whose search was under way when the
-// count changed must be neither played nor sent.
-extern std::atomic<unsigned> EngineMoveCancels;
-
 // "st": the seconds per move, for the GUI thread to put into the time-control
 // dialog's seconds field and TargetTimeMs.
-extern std::atomic<int> ProtocolSecondsPerMove;
-extern std::atomic<bool> ProtocolSecondsPending;
+extern int ProtocolSecondsPerMove;
+extern bool ProtocolSecondsPending;
 
-// "result" holding "1/2-1/2": the GUI thread sets LearnResult to 0.5 when it
-// is still -1.
-extern std::atomic<bool> ProtocolDrawReported;
-
-// Start-up values of the protocol state above (slots emptied).
+// Start-up values of the protocol state above (queue and slots emptied).
 void ResetProtocolState();
-
-// ------------------------------------------------------- the mailbox wait
-
-// Called by the GUI thread whenever PendingCommand may have been cleared
-// (after every tick): wakes the reader waiting for it.
-void SignalMailbox();
-
-// Waits until PendingCommand is 0; false when stop() turned true first
-// (asked at least every 100 ms).
-bool WaitForEmptyMailbox(const std::function<bool()>& stop);
 
 // ---------------------------------------------------------------- parsers
 
@@ -138,13 +149,12 @@ bool ParseProtocolInteger(std::string_view text, int* out);
 // A decimal number with an optional sign and fraction, nothing else.
 bool ParseProtocolNumber(std::string_view text, double* out);
 
-// "level MPS BASE INC". BASE may be minutes:seconds (the seconds are
-// dropped); INC may have a fraction (rounded down to whole seconds).
+// "level MPS BASE INC". BASE is whole minutes or minutes:seconds; INC is
+// seconds, with a fraction kept to the millisecond.
 struct ProtocolLevel {
     int moves = 0;
-    int minutes = 0;
-    int increment = 0;
-    bool secondsDropped = false;  // BASE had a colon (reported even when a later conversion fails)
+    double minutes = 0;
+    double increment = 0;
 };
 bool ParseLevel(std::string_view line, ProtocolLevel* level);
 
@@ -159,8 +169,9 @@ MoveLineKind ParseMoveLine(std::string_view line, ProtocolMove* move);
 
 // ---------------------------------------------------------- the commands
 
-// Acts on one received line (keyword table in its order, else a move, else
-// nothing). False when the reader is to stop ("quit").
+// Carries out one received line on the GUI thread (keyword table in its
+// order, else a move, else nothing): flags set, a command posted, answers
+// sent. False for "quit": no later line is carried out.
 bool HandleProtocolLine(const std::string& line, const ProtocolSender& send);
 
 // The end of standard input acts as "quit".
@@ -168,12 +179,12 @@ void HandleEndOfInput();
 
 // ------------------------------------------------------------- the thread
 
-// The reader: reads a line only while no posted command waits, and acts on
-// it. Ends after "quit" or the end of input, or when asked to stop.
+// The reader: queues every line it reads, as it reads it. Ends after "quit"
+// or the end of input (queued as a command of its own), or when asked to
+// stop.
 class xboard : public QThread {
 public:
-    explicit xboard(bool CreateSuspended, ProtocolSender send = SendProtocolLine,
-                    ProtocolInput* input = &StandardInput());
+    explicit xboard(bool CreateSuspended, ProtocolInput* input = &StandardInput());
     // Asks the loop to stop and waits for it.
     ~xboard() override;
 
@@ -184,6 +195,5 @@ protected:
     void Execute();
 
 private:
-    ProtocolSender Send;
     ProtocolInput* Input;
 };

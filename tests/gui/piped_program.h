@@ -20,9 +20,10 @@
 
 extern char** environ;
 
-// The program with its standard input and output on pipes, run in an empty
-// directory that has only the piece sets, with no display in its
-// environment. Killed, if still running, with the object.
+// The program with its standard input and output on pipes and its standard
+// error in a file, run in an empty directory that has only the piece sets
+// (and the sounds, when asked), with no display in its environment. Killed,
+// if still running, with the object.
 class PipedProgram {
 public:
     PipedProgram() = default;
@@ -38,15 +39,23 @@ public:
     }
 
     // Starts the program; pieceSets is the folder its directory links as
-    // "images".
-    bool Start(const std::string& program, const QString& pieceSets) {
+    // "images", sounds (when given) the one it links as "sounds".
+    bool Start(const std::string& program, const QString& pieceSets, const QString& sounds = QString()) {
         if (!dir.isValid()) return false;
         if (!QFile::link(pieceSets, dir.filePath("images"))) return false;
+        if (!sounds.isEmpty() && !QFile::link(sounds, dir.filePath("sounds"))) return false;
+        const QByteArray errorFile = dir.filePath("stderr").toLocal8Bit();
+        const int err = ::open(errorFile.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (err < 0) return false;
         int in[2], out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0) return false;
+        if (::pipe2(in, O_CLOEXEC) != 0) {
+            ::close(err);
+            return false;
+        }
         if (::pipe2(out, O_CLOEXEC) != 0) {
             ::close(in[0]);
             ::close(in[1]);
+            ::close(err);
             return false;
         }
         std::vector<std::string> env;
@@ -69,11 +78,13 @@ public:
             if (::chdir(where.constData()) != 0) ::_exit(126);
             ::dup2(in[0], STDIN_FILENO);
             ::dup2(out[1], STDOUT_FILENO);
+            ::dup2(err, STDERR_FILENO);
             ::execve(argv[0], argv, envp.data());
             ::_exit(127);
         }
         ::close(in[0]);
         ::close(out[1]);
+        ::close(err);
         toProgram = in[1];
         fromProgram = out[0];
         ::fcntl(fromProgram, F_SETFL, O_NONBLOCK);
@@ -124,9 +135,14 @@ public:
 
     // What the program wrote for the lines sent since the last call: a ping
     // is answered only once everything before it was carried out.
-    std::optional<std::vector<std::string>> Sync(int timeoutMs = 10000) {
+    std::optional<std::vector<std::string>> Sync(int timeoutMs = 10000) { return SyncAfter({}, timeoutMs); }
+
+    // The same for lines sent together with the ping, in one write.
+    std::optional<std::vector<std::string>> SyncAfter(const std::vector<std::string>& lines, int timeoutMs = 10000) {
         const std::string n = std::to_string(++pings);
-        Send("ping " + n);
+        std::string all;
+        for (const auto& l : lines) all += l + "\n";
+        SendRaw(all + "ping " + n + "\n");
         return LinesUntil("pong " + n, timeoutMs);
     }
 
@@ -160,6 +176,18 @@ public:
             if (clock.elapsed() > timeoutMs) return std::nullopt;
             ::usleep(2000);
         }
+    }
+
+    // Sends the program a signal.
+    void Signal(int sig) {
+        if (pid > 0) ::kill(pid, sig);
+    }
+
+    // What the program wrote on its standard error so far.
+    std::string ErrorOutput() {
+        QFile f(dir.filePath("stderr"));
+        if (!f.open(QIODevice::ReadOnly)) return std::string();
+        return f.readAll().toStdString();
     }
 
     // What was read but is no whole line.

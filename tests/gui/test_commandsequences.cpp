@@ -13,6 +13,8 @@
 #include "guiglobals.h"
 #include "gui_fixture.h"
 #include "rootsearch.h"
+#include "test_position.h"
+#include "xboard.h"
 
 class CommandSequenceTest : public QObject {
     Q_OBJECT
@@ -43,10 +45,22 @@ class CommandSequenceTest : public QObject {
         if (!clockTick) QCOMPARE(PendingCommand.load(), 0);
     }
 
+    // Pings are answered in the order they came, each once.
+    static void ExpectPongsInOrder(const TestWindow& w) {
+        int last = -1;
+        for (const std::string& line : w.protocol) {
+            if (!line.starts_with("pong ")) continue;
+            const int n = std::stoi(line.substr(5));
+            QVERIFY2(n > last, line.c_str());
+            last = n;
+        }
+    }
+
     // quiet: prefer moves that neither capture nor move a pawn, so games
-    // run long.
+    // run long. protocol: in protocol mode, with received lines among the
+    // commands.
     // Returns the longest game recorded.
-    int RunSequence(unsigned seed, int steps, int moveWeight, bool quiet) {
+    int RunSequence(unsigned seed, int steps, int moveWeight, bool quiet, bool protocol = false) {
         std::mt19937 rng(seed);
         auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
         auto randomMove = [&]() -> Move {
@@ -59,8 +73,19 @@ class CommandSequenceTest : public QObject {
             }
             return moves.empty() ? 0 : moves[pick(int(moves.size()))];
         };
+        ProtocolMode = protocol;
         TestWindow w;
         w.Timer1->stop();
+        auto protocolLine = [&](int step) -> std::string {
+            static const char* const lines[] = {"force", "go", "undo", "remove", "new", "time 5000", "playother",
+                                                "result 1/2-1/2", "otim 300", "hard"};
+            if (pick(3) == 0) return "ping " + std::to_string(step);
+            if (pick(3) == 0) {
+                const Move m = randomMove();
+                return "usermove " + (m != 0 && pick(6) != 0 ? CoordinateText(m) : std::string("e2e5"));
+            }
+            return lines[pick(int(std::size(lines)))];
+        };
 
         // The computer's move plays a random legal move, as the real one would.
         w.duringComputerMove = [&] {
@@ -83,7 +108,9 @@ class CommandSequenceTest : public QObject {
                 case 5: PendingCommand = CMD_UNDO_TWO; break;
                 case 6: PendingCommand = CMD_UNDO; break;
                 case 7: PendingCommand = pick(2) ? 3 : 1 << (14 + pick(4)); break;
-                case 8: PendingPing = std::to_string(step); break;
+                case 8:
+                    if (protocol) QueueProtocolCommands({{protocolLine(step)}});
+                    break;
                 case 9: HumanToMove = !HumanToMove; break;
                 case 10: w.btnPlayClick(); break;
                 case 11: w.Autoplay->trigger(); break;
@@ -119,6 +146,7 @@ class CommandSequenceTest : public QObject {
                 }
             }
             if (step % 16 == 0 || step == steps - 1) {
+                ExpectPongsInOrder(w);
                 ExpectGridMatchesRecord(w);
                 if (QTest::currentTestFailed()) {
                     qWarning("seed %u, step %d", seed, step);
@@ -142,6 +170,17 @@ private slots:
         for (unsigned seed = 1; seed <= 12; ++seed) {
             ResetForWindowTest(&boxes);
             RunSequence(seed, 400, 8, false);
+            if (QTest::currentTestFailed()) return;
+        }
+    }
+
+    // The same in protocol mode, with received lines carried out among them.
+    void mixedCommandsInProtocolMode() {
+        for (unsigned seed = 1; seed <= 12; ++seed) {
+            ResetForWindowTest(&boxes);
+            ResetProtocolState();
+            RunSequence(seed, 400, 8, false, true);
+            ResetProtocolState();
             if (QTest::currentTestFailed()) return;
         }
     }

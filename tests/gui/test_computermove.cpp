@@ -201,8 +201,9 @@ private slots:
 
     void hardLimit() {
         const double none = std::numeric_limits<double>::infinity();
-        QCOMPARE(MoveHardLimitMs(true, 1, true, 5, 0), 4900.0);
-        QCOMPARE(MoveHardLimitMs(true, 1, true, 1, 0), 950.0);
+        QCOMPARE(MoveHardLimitMs(true, 1, true, 5, 0), 4800.0);
+        QCOMPARE(MoveHardLimitMs(true, 1, true, 1, 0), 800.0);
+        QCOMPARE(MoveHardLimitMs(true, 1, true, 20, 0), 19600.0);
         QCOMPARE(MoveHardLimitMs(false, 1, true, 5, 0), none);
         QCOMPARE(MoveHardLimitMs(true, 2, true, 0, 60000), 14875.0);
         QCOMPARE(MoveHardLimitMs(false, 4, true, 0, 60000), 14875.0);
@@ -387,17 +388,55 @@ private slots:
         QVERIFY(HumanToMove);
     }
 
-    void aFinishedGameRunsNoSearch() {
-        // Drawn by material: the computer neither searches nor plays.
-        w->SetUp("8/8/4k3/8/8/3K4/8/8 w - - 0 1");
-        Think();
-        QCOMPARE(w->CurrentPly, 0);
-        QCOMPARE(NodeCount, i64{0});
-        QVERIFY(HumanToMove);
-        QVERIFY(boxes.shown.empty());
+    void aGameDrawnByRuleStillGetsItsMove_data() {
+        QTest::addColumn<QString>("fen");
+        QTest::addColumn<bool>("protocol");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("line");
+        const char* material = "8/8/4k3/8/8/3K4/8/5N2 w - - 0 1";
+        // No capture and no pawn move can reset the counter.
+        const char* fifty = "r7/8/4k3/8/8/3K4/8/7R w - - 100 80";
+        QTest::newRow("insufficient material") << material << false << "Draw because of insufficient material!" << "";
+        QTest::newRow("fifty moves") << fifty << false << "Draw by 50 move rule!!" << "";
+        QTest::newRow("insufficient material (protocol)")
+            << material << true << "" << "1/2-1/2 {Draw because of insufficient material}";
+        QTest::newRow("fifty moves (protocol)") << fifty << true << "" << "1/2-1/2 {Draw by 50 move}";
+    }
 
-        // Checkmated, and the drawn game again: no ponder search either (a
-        // timer ends one that would start).
+    // The computer moves in a game already drawn by rule, and the game end
+    // is told after its move.
+    void aGameDrawnByRuleStillGetsItsMove() {
+        QFETCH(QString, fen);
+        QFETCH(bool, protocol);
+        QFETCH(QString, box);
+        QFETCH(QString, line);
+        w->SetUp(fen.toStdString());
+        PositionSetUp = 1;
+        ProtocolMode = protocol;
+        PostThinking = false;
+        // "&Move" in the window, "go" over the protocol.
+        if (protocol)
+            QueueProtocolCommands({{"go"}});
+        else
+            w->Move1Click();
+        w->Timer1Timer();
+        w->Timer1->stop();
+        w->tmrClock->stop();
+        QCOMPARE(w->CurrentPly, 1);
+        QVERIFY(HumanToMove);
+        if (protocol) {
+            QCOMPARE(w->protocol.size(), std::size_t{2});
+            QVERIFY(w->protocol[0].starts_with("move "));
+            QCOMPARE(QString::fromStdString(w->protocol[1]), line);
+        } else {
+            QCOMPARE(boxes.shown.size(), std::size_t{1});
+            QCOMPARE(boxes.shown[0].text, box);
+        }
+    }
+
+    void aFinishedGameRunsNoPonderSearch() {
+        // Checkmated, or drawn by material: nothing to ponder on (a timer
+        // ends a search that would start).
         for (const char* fen : {"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3",
                                 "8/8/4k3/8/8/3K4/8/8 w - - 0 1"}) {
             w->SetUp(fen);
@@ -454,7 +493,7 @@ private slots:
     void aCancelledSearchPlaysNothing_data() {
         QTest::addColumn<bool>("force");
         QTest::newRow("force") << true;  // force mode
-        QTest::newRow("new") << false;   // a cancel counted, force mode off
+        QTest::newRow("new") << false;   // a cancel waits, force mode off
     }
 
     void aCancelledSearchPlaysNothing() {
@@ -467,11 +506,12 @@ private slots:
         QTimer peer;
         peer.setSingleShot(true);
         connect(&peer, &QTimer::timeout, [force] {
-            if (force)
+            if (force) {
                 HumanVsHuman = true;
-            else
-                ++EngineMoveCancels;
-            StopSearch = true;
+                StopSearch = true;
+            } else {
+                QueueProtocolCommands({{"new"}});  // the search itself notices it
+            }
         });
         peer.start(300);
         Think();

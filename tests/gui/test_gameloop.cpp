@@ -15,6 +15,7 @@
 #include "gui_fixture.h"
 #include "rootsearch.h"
 #include "test_position.h"
+#include "xboard.h"
 
 using Calls = std::vector<std::string>;
 
@@ -24,10 +25,14 @@ class GameLoopTest : public QObject, public WindowFixture<> {
 private slots:
     void init() {
         ResetWindowTest();
+        ResetProtocolState();
         MakeWindow();
     }
 
-    void cleanup() { CloseWindow(); }
+    void cleanup() {
+        CloseWindow();
+        ResetProtocolState();
+    }
 
     void eachCodeRunsItsWorkerAloneInItsTick_data() {
         QTest::addColumn<int>("command");
@@ -58,7 +63,9 @@ private slots:
         QCOMPARE(w->calls.back(), std::string("ComputerMove"));
     }
 
-    void clockValuesFirstThenTheMoveThenThePong() {
+    // A ping waits for everything before it, the engine's move included.
+    void clockValuesFirstThenTheMoveThenTheReplyThenThePong() {
+        ProtocolMode = true;
         TimeControlType = 2;
         BlitzMinutes = 5;
         ComputerColour = 1;
@@ -66,7 +73,8 @@ private slots:
         UserMoveFrom = E2;
         UserMoveTo = E4;
         PendingCommand = CMD_USER_MOVE;
-        PendingPing = std::string(1, '7');
+        QueueProtocolCommands({{"ping 7"}});
+        w->duringComputerMove = [] { HumanToMove = true; };
 
         Tick();  // only the clocks
         QCOMPARE(XboardTimeMs.load(), 0.0);
@@ -74,19 +82,20 @@ private slots:
         QVERIFY(w->calls.empty());
         QCOMPARE(w->CurrentPly, 0);
 
-        Tick();  // the move; the ping waits for an empty mailbox
+        Tick();  // the move
         QCOMPARE(w->calls, Calls{"PlayFromTo"});
         QCOMPARE(w->CurrentPly, 1);
         QVERIFY(!HumanToMove);
         QVERIFY(w->protocol.empty());
 
-        Tick();
-        QCOMPARE(w->protocol, std::vector<std::string>{"pong 7"});
-        QVERIFY(PendingPing.empty());
-        QCOMPARE(w->calls, Calls{"PlayFromTo"});
+        Tick();  // the reply; the ping waits for it
+        QCOMPARE(w->calls, (Calls{"PlayFromTo", "ComputerMove"}));
+        QVERIFY(w->protocol.empty());
 
         Tick();
-        QCOMPARE(w->calls.back(), std::string("ComputerMove"));
+        QCOMPARE(w->protocol, std::vector<std::string>{"pong 7"});
+        QVERIFY(!ProtocolCommandsWaiting());
+        ProtocolMode = false;
     }
 
     void aReceivedMoveWithNoLegalMoveIsAnswered() {

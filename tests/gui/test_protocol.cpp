@@ -1,6 +1,6 @@
 // Protocol mode inside the process: the keyword table and its parsers, the
-// input read line by line, the first-word test, the output lines, and the
-// reader thread's wait for the mailbox.
+// input read line by line, the first-word test, the output lines, the reader
+// thread's queue, what waiting commands do to a search, and stop signals.
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -15,7 +15,6 @@
 #include <climits>
 #include <csignal>
 #include <memory>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -43,15 +42,16 @@ struct ReaderState {
     bool autoPlay = false;
     bool infiniteSearch = false;
     int timeControl = 0;
-    int blitzMinutes = 0, blitzBonus = 0;
-    int tournamentMoves = 0, tournamentMinutes = 0, tournamentRest = 0;
+    double blitzMinutes = 0, blitzBonus = 0;
+    int tournamentMoves = 0;
+    double tournamentMinutes = 0;
+    int tournamentRest = 0;
     double timeMs = 0, otimMs = 0;
     int from = 0, to = 0, promotion = 0;
-    std::string ping, position;
-    unsigned cancels = 0;
+    std::string position;
+    double learnResult = 0;
     bool secondsPending = false;
     int seconds = 0;
-    bool drawReported = false;
     std::vector<std::string> output;
     bool running = true;
 
@@ -65,9 +65,8 @@ std::string Describe(const ReaderState& s) {
       << " auto=" << s.autoPlay << " inf=" << s.infiniteSearch << " tc=" << s.timeControl << " blitz=" << s.blitzMinutes
       << "/" << s.blitzBonus << " tourn=" << s.tournamentMoves << "/" << s.tournamentMinutes << "/"
       << s.tournamentRest << " time=" << s.timeMs << " otim=" << s.otimMs << " move=" << s.from << "-" << s.to
-      << "=" << s.promotion << " ping='" << s.ping << "' pos='" << s.position << "' cancels=" << s.cancels
-      << " secs=" << s.secondsPending << "/" << s.seconds << " draw=" << s.drawReported << " running=" << s.running
-      << " out=[";
+      << "=" << s.promotion << " pos='" << s.position << "' learn=" << s.learnResult << " secs=" << s.secondsPending
+      << "/" << s.seconds << " running=" << s.running << " out=[";
     for (const auto& l : s.output) o << "'" << l << "' ";
     o << "]";
     return o.str();
@@ -94,17 +93,15 @@ ReaderState Capture() {
     s.from = UserMoveFrom;
     s.to = UserMoveTo;
     s.promotion = UserMovePromotion;
-    s.ping = PendingPing;
     s.position = PendingPositionText;
-    s.cancels = EngineMoveCancels;
+    s.learnResult = LearnResult;
     s.secondsPending = ProtocolSecondsPending;
     s.seconds = ProtocolSecondsPerMove;
-    s.drawReported = ProtocolDrawReported;
     return s;
 }
 
 // A start state in which every flag a keyword sets shows the change.
-void SetStartState(bool humanToMove, bool pondering) {
+void SetStartState(bool humanToMove) {
     PendingCommand = 0;
     StopSearch = false;
     PonderEnabled = false;
@@ -113,7 +110,6 @@ void SetStartState(bool humanToMove, bool pondering) {
     HumanVsHuman = false;
     AutoPlay = true;
     InfiniteSearch = true;
-    Pondering = pondering;
     TimeControlType = 2;
     BlitzMinutes = 5;
     BlitzBonus = 3;
@@ -121,6 +117,7 @@ void SetStartState(bool humanToMove, bool pondering) {
     TournamentMinutes = 90;
     TournamentRest = 15;
     UserMoveFrom = UserMoveTo = UserMovePromotion = 0;
+    LearnResult = -1.0;
 }
 
 // A move read for the window to play.
@@ -130,194 +127,159 @@ void UserMove(ReaderState& s) {
     s.to = To;
     s.promotion = Promotion;
     s.pendingCommand = CMD_USER_MOVE;
-    s.stopSearch = true;
+}
+
+template <int Minutes, int Seconds, int Bonus, int BonusMs = 0>
+void Blitz(ReaderState& s) {
+    s.blitzMinutes = Minutes + Seconds / 60.0;
+    s.blitzBonus = Bonus + BonusMs / 1000.0;
+}
+
+template <int Moves, int Minutes, int Seconds>
+void Tournament(ReaderState& s) {
+    s.timeControl = 4;
+    s.tournamentMoves = Moves;
+    s.tournamentMinutes = Minutes + Seconds / 60.0;
+    s.tournamentRest = 0;
 }
 
 struct LineCase {
     const char* name;
     std::string line;
     bool humanToMove;
-    bool pondering;
     void (*expect)(ReaderState&);
 };
 
 const std::string LongFen = "setboard r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3 "
                             "and a comment that makes the line far longer than eighty characters";
 
+// Each line as the GUI thread carries it out, when no search runs (what a
+// waiting line does to a running search is tested on its own).
 const std::vector<LineCase> LineCases = {
-    {"hard", "hard", true, false, [](ReaderState& s) { s.ponderEnabled = true; }},
-    {"easy without ponder search", "easy", true, false, [](ReaderState&) {}},
-    {"easy stops a ponder search", "easy", true, true, [](ReaderState& s) { s.stopSearch = true; }},
-    {"post", "post", true, false, [](ReaderState& s) { s.postThinking = true; }},
-    {"postmortem is post", "postmortem", true, false, [](ReaderState& s) { s.postThinking = true; }},
-    {"nopost", "nopost", true, false, [](ReaderState&) {}},
-    {"? stops the search", "?", false, false, [](ReaderState& s) { s.stopSearch = true; }},
-    {"? leaves a ponder search", "?", true, true, [](ReaderState&) {}},
-    {"new", "new", false, false,
-     [](ReaderState& s) {
-         s.pendingCommand = CMD_NEW_GAME;
-         s.stopSearch = true;
-         s.cancels = 1;
-     }},
-    {"setboard with a long FEN", LongFen, true, false,
+    {"hard", "hard", true, [](ReaderState& s) { s.ponderEnabled = true; }},
+    {"easy", "easy", true, [](ReaderState&) {}},
+    {"post", "post", true, [](ReaderState& s) { s.postThinking = true; }},
+    {"postmortem is post", "postmortem", true, [](ReaderState& s) { s.postThinking = true; }},
+    {"nopost", "nopost", true, [](ReaderState&) {}},
+    {"? with no search", "?", true, [](ReaderState&) {}},
+    {"new", "new", false, [](ReaderState& s) { s.pendingCommand = CMD_NEW_GAME; }},
+    {"setboard with a long FEN", LongFen, true,
      [](ReaderState& s) {
          s.position = LongFen.substr(9);
          s.pendingCommand = CMD_LOAD_POSITION;
-         s.stopSearch = true;
      }},
-    {"setboard alone", "setboard", true, false,
+    {"setboard alone", "setboard", true, [](ReaderState& s) { s.pendingCommand = CMD_LOAD_POSITION; }},
+    {"result drawn", "result 1/2-1/2 {Draw by repetition}", false,
      [](ReaderState& s) {
-         s.pendingCommand = CMD_LOAD_POSITION;
-         s.stopSearch = true;
-     }},
-    {"result drawn", "result 1/2-1/2 {Draw by repetition}", false, false,
-     [](ReaderState& s) {
-         s.drawReported = true;
+         s.learnResult = 0.5;
          s.humanVsHuman = true;
-         s.stopSearch = true;
-         s.cancels = 1;
      }},
-    {"result won", "result 1-0 {White mates}", false, false,
-     [](ReaderState& s) {
-         s.humanVsHuman = true;
-         s.stopSearch = true;
-         s.cancels = 1;
-     }},
-    {"go while waiting", "go", true, false,
-     [](ReaderState& s) {
-         s.humanToMove = false;
-         s.stopSearch = true;
-     }},
-    {"go while moving", "go", false, false, [](ReaderState&) {}},
-    {"remove while waiting", "remove", true, false,
-     [](ReaderState& s) {
-         s.pendingCommand = CMD_UNDO_TWO;
-         s.stopSearch = true;
-     }},
-    {"remove while moving", "remove", false, false, [](ReaderState&) {}},
-    {"undo while waiting", "undo", true, false,
-     [](ReaderState& s) {
-         s.pendingCommand = CMD_UNDO;
-         s.stopSearch = true;
-     }},
-    {"undo while moving", "undo", false, false, [](ReaderState&) {}},
-    {"quit", "quit", false, false,
+    {"result won", "result 1-0 {White mates}", false, [](ReaderState& s) { s.humanVsHuman = true; }},
+    {"go while waiting", "go", true, [](ReaderState& s) { s.humanToMove = false; }},
+    {"go while moving", "go", false, [](ReaderState&) {}},
+    {"remove while waiting", "remove", true, [](ReaderState& s) { s.pendingCommand = CMD_UNDO_TWO; }},
+    {"remove while moving", "remove", false, [](ReaderState&) {}},
+    {"undo while waiting", "undo", true, [](ReaderState& s) { s.pendingCommand = CMD_UNDO; }},
+    {"undo while moving", "undo", false, [](ReaderState&) {}},
+    {"quit", "quit", false,
      [](ReaderState& s) {
          s.pendingCommand = CMD_QUIT;
-         s.stopSearch = true;
-         s.cancels = 1;
          s.running = false;
      }},
-    {"force", "force", false, false,
+    {"force", "force", false,
      [](ReaderState& s) {
          s.infiniteSearch = false;
          s.humanVsHuman = true;
          s.autoPlay = false;
-         s.stopSearch = true;
-         s.cancels = 1;
      }},
-    {"st", "st 7", true, false,
+    {"st", "st 7", true,
      [](ReaderState& s) {
          s.timeControl = 1;
          s.secondsPending = true;
          s.seconds = 7;
      }},
-    {"stop is st", "stop", true, false,
+    {"stop is st", "stop", true,
      [](ReaderState& s) {
          s.timeControl = 1;
          s.output = {"error : stop"};
      }},
-    {"st alone", "st", true, false,
+    {"st alone", "st", true,
      [](ReaderState& s) {
          s.timeControl = 1;
          s.output = {"error : st"};
      }},
-    {"st echoes a percent sign", "st 5%s%n", true, false,
+    {"st echoes a percent sign", "st 5%s%n", true,
      [](ReaderState& s) {
          s.timeControl = 1;
          s.output = {"error : st 5%s%n"};
      }},
-    {"level tournament", "level 40 5 0", true, false,
-     [](ReaderState& s) {
-         s.timeControl = 4;
-         s.tournamentMoves = 40;
-         s.tournamentMinutes = 5;
-         s.tournamentRest = 0;
-     }},
-    {"level blitz", "level 0 2 12", true, false,
-     [](ReaderState& s) {
-         s.blitzMinutes = 2;
-         s.blitzBonus = 12;
-     }},
-    {"level fractional increment", "level 0 2 0.5", true, false,
-     [](ReaderState& s) {
-         s.blitzMinutes = 2;
-         s.blitzBonus = 0;
-     }},
-    {"level fractional increment above one", "level 0 3 2.9", true, false,
-     [](ReaderState& s) {
-         s.blitzMinutes = 3;
-         s.blitzBonus = 2;
-     }},
-    {"level minutes and seconds", "level 40 0:30 0", true, false,
-     [](ReaderState& s) {
-         s.output = {"error (throwing away the seconds): level 40 0:30 0"};
-         s.timeControl = 4;
-         s.tournamentMoves = 40;
-         s.tournamentMinutes = 0;
-         s.tournamentRest = 0;
-     }},
-    {"level two blanks", "level 40  5 0", true, false,
-     [](ReaderState& s) { s.output = {"error : level 40  5 0"}; }},
-    {"level without increment", "level 0 2", true, false,
-     [](ReaderState& s) { s.output = {"error : level 0 2"}; }},
-    {"level bad minutes with seconds", "level 0 x:30 0", true, false,
-     [](ReaderState& s) {
-         s.output = {"error (throwing away the seconds): level 0 x:30 0", "error : level 0 x:30 0"};
-     }},
-    {"level bad moves", "level forty 5 0", true, false,
-     [](ReaderState& s) { s.output = {"error : level forty 5 0"}; }},
-    {"level alone", "level", true, false, [](ReaderState& s) { s.output = {"error : level"}; }},
-    {"ping while waiting", "ping 5", true, false,
-     [](ReaderState& s) {
-         s.ping = "5";
-         s.stopSearch = true;
-     }},
-    {"ping while moving", "ping 12", false, false, [](ReaderState& s) { s.ping = "12"; }},
-    {"ping alone", "ping", true, false, [](ReaderState& s) { s.stopSearch = true; }},
-    {"playother", "playother", false, false,
+    {"level tournament", "level 40 5 0", true, Tournament<40, 5, 0>},
+    {"level blitz", "level 0 2 12", true, Blitz<2, 0, 12>},
+    {"level fractional increment", "level 0 2 0.5", true, Blitz<2, 0, 0, 500>},
+    {"level fractional increment above one", "level 0 3 2.9", true, Blitz<3, 0, 2, 900>},
+    {"level increment to the millisecond", "level 0 1 0.1234", true, Blitz<1, 0, 0, 123>},
+    {"level blitz minutes and seconds", "level 0 0:10 0.1", true, Blitz<0, 10, 0, 100>},
+    {"level tournament minutes and seconds", "level 40 0:20 0", true, Tournament<40, 0, 20>},
+    {"level minutes and seconds", "level 40 1:30 0", true, Tournament<40, 1, 30>},
+    {"level two blanks", "level 40  5 0", true, [](ReaderState& s) { s.output = {"error : level 40  5 0"}; }},
+    {"level without increment", "level 0 2", true, [](ReaderState& s) { s.output = {"error : level 0 2"}; }},
+    {"level bad minutes with seconds", "level 0 x:30 0", true,
+     [](ReaderState& s) { s.output = {"error : level 0 x:30 0"}; }},
+    {"level bad seconds", "level 0 1:x 0", true, [](ReaderState& s) { s.output = {"error : level 0 1:x 0"}; }},
+    {"level no seconds", "level 0 1: 0", true, [](ReaderState& s) { s.output = {"error : level 0 1: 0"}; }},
+    {"level negative seconds", "level 0 1:-5 0", true,
+     [](ReaderState& s) { s.output = {"error : level 0 1:-5 0"}; }},
+    {"level bad moves", "level forty 5 0", true, [](ReaderState& s) { s.output = {"error : level forty 5 0"}; }},
+    {"level alone", "level", true, [](ReaderState& s) { s.output = {"error : level"}; }},
+    {"ping while waiting", "ping 5", true, [](ReaderState& s) { s.output = {"pong 5"}; }},
+    {"ping while moving", "ping 12", false, [](ReaderState& s) { s.output = {"pong 12"}; }},
+    {"ping alone", "ping", true, [](ReaderState& s) { s.output = {"pong "}; }},
+    {"playother", "playother", false,
      [](ReaderState& s) {
          s.humanToMove = true;
          s.autoPlay = false;
      }},
-    {"time", "time 30000", true, false, [](ReaderState& s) { s.timeMs = 300000; }},
-    {"time with a fraction", "time 123.45", true, false, [](ReaderState& s) { s.timeMs = 1234; }},
-    {"time not a number", "time 12x", true, false, [](ReaderState& s) { s.output = {"error : time 12x"}; }},
-    {"time alone", "time", true, false, [](ReaderState& s) { s.output = {"error : time"}; }},
-    {"otim", "otim 500", true, false, [](ReaderState& s) { s.otimMs = 5000; }},
-    {"usermove with promotion", "usermove e7e8q", true, false, UserMove<E7, E8, QUEEN>},
-    {"bare move with promotion", "e7e8q", true, false, UserMove<E7, E8, QUEEN>},
-    {"bare knight promotion", "a2a1n", true, false, UserMove<A2, A1, KNIGHT>},
-    {"usermove without promotion", "usermove g1f3", true, false, UserMove<G1, F3>},
-    {"unknown promotion letter", "h7h8k", true, false, UserMove<H7, H8>},
-    {"a move that starts like a keyword", "h2h4", true, false, UserMove<H2, H4>},
-    {"usermove off the board", "usermove e2e9", true, false,
+    {"time", "time 30000", true, [](ReaderState& s) { s.timeMs = 300000; }},
+    {"time with a fraction", "time 123.45", true, [](ReaderState& s) { s.timeMs = 1234; }},
+    {"time not a number", "time 12x", true, [](ReaderState& s) { s.output = {"error : time 12x"}; }},
+    {"time alone", "time", true, [](ReaderState& s) { s.output = {"error : time"}; }},
+    {"otim", "otim 500", true, [](ReaderState& s) { s.otimMs = 5000; }},
+    {"usermove with promotion", "usermove e7e8q", true, UserMove<E7, E8, QUEEN>},
+    {"bare move with promotion", "e7e8q", true, UserMove<E7, E8, QUEEN>},
+    {"bare knight promotion", "a2a1n", true, UserMove<A2, A1, KNIGHT>},
+    {"usermove without promotion", "usermove g1f3", true, UserMove<G1, F3>},
+    {"unknown promotion letter", "h7h8k", true, UserMove<H7, H8>},
+    {"a move that starts like a keyword", "h2h4", true, UserMove<H2, H4>},
+    {"usermove off the board", "usermove e2e9", true,
      [](ReaderState& s) { s.output = {"Illegal move: usermove e2e9"}; }},
-    {"upper-case move", "E2E4", true, false, [](ReaderState& s) { s.output = {"Illegal move: E2E4"}; }},
-    {"move with a percent sign", "a1%d", true, false,
-     [](ReaderState& s) { s.output = {"Illegal move: a1%d"}; }},
-    {"short usermove", "usermove e2", true, false, [](ReaderState&) {}},
-    {"xboard", "xboard", true, false, [](ReaderState&) {}},
-    {"protover", "protover 2", true, false, [](ReaderState&) {}},
-    {"accepted", "accepted usermove", true, false, [](ReaderState&) {}},
-    {"rejected", "rejected san", true, false, [](ReaderState&) {}},
-    {"empty line", "", true, false, [](ReaderState&) {}},
-    {"ignored draw", "draw", false, false, [](ReaderState&) {}},
-    {"ignored black", "black", true, false, [](ReaderState&) {}},
-    {"ignored sd", "sd 12", true, false, [](ReaderState&) {}},
-    {"ignored variant", "variant normal", true, false, [](ReaderState&) {}},
-    {"ignored computer", "computer", true, false, [](ReaderState&) {}},
+    {"upper-case move", "E2E4", true, [](ReaderState& s) { s.output = {"Illegal move: E2E4"}; }},
+    {"move with a percent sign", "a1%d", true, [](ReaderState& s) { s.output = {"Illegal move: a1%d"}; }},
+    {"short usermove", "usermove e2", true, [](ReaderState&) {}},
+    {"xboard", "xboard", true, [](ReaderState&) {}},
+    {"protover", "protover 2", true, [](ReaderState&) {}},
+    {"accepted", "accepted usermove", true, [](ReaderState&) {}},
+    {"rejected", "rejected san", true, [](ReaderState&) {}},
+    {"empty line", "", true, [](ReaderState&) {}},
+    {"ignored draw", "draw", false, [](ReaderState&) {}},
+    {"ignored black", "black", true, [](ReaderState&) {}},
+    {"ignored sd", "sd 12", true, [](ReaderState&) {}},
+    {"ignored variant", "variant normal", true, [](ReaderState&) {}},
+    {"ignored computer", "computer", true, [](ReaderState&) {}},
 };
+
+// Everything the queue holds now, taken out.
+std::vector<ProtocolCommand> TakeAll() {
+    std::vector<ProtocolCommand> all;
+    ProtocolCommand c;
+    while (TakeProtocolCommand(&c)) all.push_back(c);
+    return all;
+}
+
+std::vector<std::string> LinesOf(const std::vector<ProtocolCommand>& commands) {
+    std::vector<std::string> lines;
+    for (const auto& c : commands) lines.push_back(c.endOfInput ? "<end>" : c.line);
+    return lines;
+}
 
 // A pipe whose ends close with the object.
 struct Pipe {
@@ -358,25 +320,6 @@ std::string Drain(int fd) {
     return out;
 }
 
-// Collects lines sent from any thread.
-class LineSink {
-public:
-    ProtocolSender Sender() {
-        return [this](const std::string& l) {
-            std::lock_guard<std::mutex> lock(m);
-            lines.push_back(l);
-        };
-    }
-    std::vector<std::string> Lines() {
-        std::lock_guard<std::mutex> lock(m);
-        return lines;
-    }
-
-private:
-    std::mutex m;
-    std::vector<std::string> lines;
-};
-
 }  // namespace
 
 class ProtocolTest : public QObject {
@@ -388,6 +331,7 @@ private slots:
     void init() {
         ResetForWindowTest(&boxes);
         ResetProtocolState();
+        LearnResult = -1.0;
     }
 
     void cleanup() {
@@ -400,7 +344,7 @@ private slots:
     void eachLineChangesWhatItsKeywordSays() {
         for (const LineCase& c : LineCases) {
             ResetProtocolState();
-            SetStartState(c.humanToMove, c.pondering);
+            SetStartState(c.humanToMove);
             ReaderState expected = Capture();
             c.expect(expected);
             std::vector<std::string> output;
@@ -414,7 +358,13 @@ private slots:
                                     .arg(c.name, QString::fromStdString(Describe(actual)),
                                          QString::fromStdString(Describe(expected)))));
         }
-        Pondering = false;
+    }
+
+    // A drawn result already judged keeps its value.
+    void aReportedDrawDoesNotOverwriteAResult() {
+        LearnResult = 1.0;
+        HandleProtocolLine("result 1/2-1/2", [](const std::string&) {});
+        QCOMPARE(LearnResult, 1.0);
     }
 
     void aMoveAfterAPromotionCarriesNoPromotion() {
@@ -431,8 +381,6 @@ private slots:
     void theEndOfInputActsAsQuit() {
         HandleEndOfInput();
         QCOMPARE(PendingCommand.load(), CMD_QUIT);
-        QVERIFY(StopSearch);
-        QCOMPARE(EngineMoveCancels.load(), 1u);
     }
 
     void restAfterALineShorterThanItsKeyword() {
@@ -622,75 +570,116 @@ private slots:
 
     // ----------------------------------------------------------- thread
 
-    // The reader reads a line only while the mailbox is empty, wakes when
-    // the GUI thread signals it, and ends at the end of input with "quit".
-    void theReaderWaitsForTheMailbox() {
+    // The reader queues every line as it comes, whatever waits in the
+    // mailbox; lines that came together are queued together; the end of
+    // input is queued last and ends the reader.
+    void theReaderQueuesEveryLineInOrder() {
         Pipe p;
         ProtocolInput in(p.ReadEnd());
-        LineSink sink;
-        PendingCommand = CMD_HIDE_WINDOW;
-        xboard reader(true, sink.Sender(), &in);
+        PendingCommand = CMD_HIDE_WINDOW;  // no command is carried out meanwhile
+        const i64 before = ProtocolClockMs();
+        xboard reader(true, &in);
         reader.Resume();
-        p.Write("ping 1\nusermove e2e4\nping 2\nusermove e2e9\n");
-        QTest::qWait(150);
-        std::string ping;
-        QVERIFY(!TakePendingPing(&ping));  // nothing read under a posted command
+        p.Write("ping 1\nusermove e2e4\nping 2\n");
+        QTRY_VERIFY_WITH_TIMEOUT(ProtocolCommandsWaiting(), 2000);
+        const auto first = TakeAll();
+        QCOMPARE(LinesOf(first), (std::vector<std::string>{"ping 1", "usermove e2e4", "ping 2"}));
+        for (const auto& c : first) QVERIFY(c.receivedMs >= before && c.receivedMs <= ProtocolClockMs());
 
-        PendingCommand = 0;
-        SignalMailbox();
-        QTRY_COMPARE_WITH_TIMEOUT(PendingCommand.load(), CMD_USER_MOVE, 2000);
-        QVERIFY(TakePendingPing(&ping));
-        QCOMPARE(ping, std::string("1"));
-        QCOMPARE(UserMoveFrom.load(), int(E2));
-        QTest::qWait(100);
-        QVERIFY(!TakePendingPing(&ping));  // "ping 2" waits behind the move
-
-        PendingCommand = 0;
-        SignalMailbox();
-        bool taken = false;
-        QTRY_VERIFY_WITH_TIMEOUT(taken || (taken = TakePendingPing(&ping)), 2000);
-        QCOMPARE(ping, std::string("2"));
-        QTRY_COMPARE_WITH_TIMEOUT(sink.Lines(), std::vector<std::string>{"Illegal move: usermove e2e9"}, 2000);
-
+        p.Write("st x\n");
         p.CloseWrite();
         QTRY_VERIFY_WITH_TIMEOUT(reader.isFinished(), 2000);
-        QCOMPARE(PendingCommand.load(), CMD_QUIT);
+        QCOMPARE(LinesOf(TakeAll()), (std::vector<std::string>{"st x", "<end>"}));
+        QCOMPARE(PendingCommand.load(), CMD_HIDE_WINDOW);  // the reader posts nothing itself
     }
 
     void theReaderStopsAfterQuit() {
         Pipe p;
         ProtocolInput in(p.ReadEnd());
-        LineSink sink;
-        xboard reader(false, sink.Sender(), &in);
-        p.Write("quit\nping 3\n");
+        xboard reader(false, &in);
+        p.Write("ping 2\nquit\nping 3\n");
         QTRY_VERIFY_WITH_TIMEOUT(reader.isFinished(), 2000);
-        QCOMPARE(PendingCommand.load(), CMD_QUIT);
-        std::string ping;
-        QVERIFY(!TakePendingPing(&ping));
+        QCOMPARE(LinesOf(TakeAll()), (std::vector<std::string>{"ping 2", "quit"}));
     }
 
-    // A reader waiting for input or for the mailbox is stopped by its
-    // destruction, at once.
+    // A reader waiting for input is stopped by its destruction, at once.
     void aWaitingReaderIsStoppedByItsDestruction() {
-        for (const int command : {0, CMD_NEW_GAME}) {
-            Pipe p;
-            ProtocolInput in(p.ReadEnd());
-            PendingCommand = command;
-            QElapsedTimer clock;
-            {
-                auto reader = std::make_unique<xboard>(false, ProtocolSender{}, &in);
-                QTest::qWait(50);
-                clock.start();
-            }
-            QVERIFY(clock.elapsed() < 1000);
+        Pipe p;
+        ProtocolInput in(p.ReadEnd());
+        QElapsedTimer clock;
+        {
+            auto reader = std::make_unique<xboard>(false, &in);
+            QTest::qWait(50);
+            clock.start();
         }
+        QVERIFY(clock.elapsed() < 1000);
+    }
+
+    // What a waiting command does to a running search: a ponder search ends
+    // for any, the engine's own search for a cancel or "?", and only a
+    // cancel keeps the engine's move from being played.
+    void whatAWaitingCommandDoesToASearch() {
+        TestWindow w;
+        w.Timer1->stop();
+        ProtocolMode = true;
+        struct {
+            ProtocolCommand command;
+            bool cancels;
+            bool stops;
+        } const cases[] = {{{"force"}, true, true},         {{"result 1-0"}, true, true},
+                           {{"new"}, true, true},           {{"quit"}, true, true},
+                           {{"", true}, true, true},        {{"?"}, false, true},
+                           {{"easy"}, false, false},        {{"ping 3"}, false, false},
+                           {{"time 100"}, false, false},    {{"usermove e2e4"}, false, false},
+                           {{"forced"}, true, true},        {{"newt"}, true, true}};
+        QVERIFY(!w.EngineMoveCancelled());
+        for (const auto& c : cases) {
+            const char* name = c.command.endOfInput ? "end of input" : c.command.line.c_str();
+            for (const bool pondering : {false, true}) {
+                ResetProtocolState();
+                QueueProtocolCommands({ProtocolCommand{"ping 1"}, c.command});
+                Pondering = pondering;
+                StopSearch = false;
+                w.StopSearchForProtocol();
+                QVERIFY2(StopSearch == (c.stops || pondering), name);
+                QVERIFY2(w.EngineMoveCancelled() == c.cancels, name);
+            }
+        }
+        Pondering = false;
+        StopSearch = false;
+        ProtocolMode = false;
+    }
+
+    // A stop signal stops the search, cancels the engine's move and ends the
+    // program at the next tick.
+    void aStopSignal() {
+        TestWindow w;
+        w.Timer1->start();
+        ProtocolMode = true;
+        InstallStopSignals();
+        for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+            ResetProtocolState();
+            StopSearch = false;
+            std::raise(sig);
+            QVERIFY(StopSignalled());
+            QVERIFY(StopSearch);
+            QVERIFY(w.EngineMoveCancelled());
+        }
+        for (const int sig : {SIGTERM, SIGINT, SIGHUP}) std::signal(sig, SIG_DFL);
+        QueueProtocolCommands({{"ping 1"}});
+        w.Timer1Timer();
+        QVERIFY(!w.Timer1->isActive());
+        QVERIFY(w.protocol.empty());  // nothing more is carried out
+        ResetProtocolState();
+        ProtocolMode = false;
     }
 
     // ----------------------------------------------------------- window
 
     // The protocol branch of the show handler: nothing of the window is
-    // left to see, the reader starts but reads only once the first tick has
-    // hidden the window, and "feature done=1" is written.
+    // left to see, the sound is off, the reader starts, "feature done=1" is
+    // written, and the commands wait until the first tick has hidden the
+    // window. Every answer then comes from the GUI thread, in order.
     void theShowHandlerStartsProtocolMode() {
         Pipe in, out;
         ProtocolInput input(in.ReadEnd());
@@ -706,43 +695,57 @@ private slots:
             const auto menus = w.menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
             QVERIFY(!menus.isEmpty());
             for (QMenu* m : menus) QVERIFY2(!m->menuAction()->isVisible(), qPrintable(m->title()));
+            QVERIFY(!SoundsOn);
+            QVERIFY(w.MediaPlayer == nullptr);  // no audio output in protocol mode
             QCOMPARE(PendingCommand.load(), CMD_HIDE_WINDOW);
             QCOMPARE(w.protocol, std::vector<std::string>{"feature done=1"});
 
-            in.Write("ping 4\nst x\n");
-            QTest::qWait(100);
-            std::string ping;
-            QVERIFY(!TakePendingPing(&ping) && ping.empty());
-            w.Timer1Timer();  // hides the window; the reader may go on
+            in.Write("ping 4\nst x\nping 5\n");
+            QTRY_VERIFY_WITH_TIMEOUT(ProtocolCommandsWaiting(), 2000);
+            QCOMPARE(w.protocol.size(), std::size_t{1});
+            w.Timer1Timer();  // hides the window; the commands may follow
             QCOMPARE(PendingCommand.load(), 0);
-            QTRY_VERIFY_WITH_TIMEOUT((w.Timer1Timer(), w.protocol.size() == 2), 2000);
-            QCOMPARE(w.protocol.back(), std::string("pong 4"));
+            QCOMPARE(w.protocol.size(), std::size_t{1});
+            w.Timer1Timer();
+            QCOMPARE(w.protocol, (std::vector<std::string>{"feature done=1", "pong 4", "error : st x", "pong 5"}));
         }  // the reader ends with the window
         ProtocolMode = false;
         SetProtocolOutputFd(old);
         out.CloseWrite();
-        QCOMPARE(Drain(out.ReadEnd()), std::string("error : st x\n"));
+        QCOMPARE(Drain(out.ReadEnd()), std::string());  // the reader writes nothing itself
     }
 
-    // "st" and a drawn "result" reach the GUI thread's values at its next tick.
-    void theTickTakesTheReadersValues() {
+    // "st" reaches the seconds box and the budget as it is carried out.
+    void stSetsTheSecondsPerMove() {
         TestWindow w;
         w.Timer1->stop();
-        const ProtocolSender none = [](const std::string&) {};
-        HandleProtocolLine("st 7", none);
-        HandleProtocolLine("result 1/2-1/2 {Draw by repetition}", none);
-        LearnResult = -1.0;
+        ProtocolMode = true;
+        QueueProtocolCommands({{"st 7"}, {"ping 1"}});
         w.Timer1Timer();
         QVERIFY(frmLevels != nullptr);
         QCOMPARE(frmLevels->cboxSecs1->currentText(), QString("7"));
         QCOMPARE(TargetTimeMs, 7000.0);
-        QCOMPARE(LearnResult, 0.5);
+        QCOMPARE(w.protocol, std::vector<std::string>{"pong 1"});
+        ProtocolMode = false;
+    }
 
-        // A result already judged stays.
-        LearnResult = 1.0;
-        HandleProtocolLine("result 1/2-1/2", none);
+    // The engine's move counts its time from when the reader received the
+    // command that asked for it.
+    void theMoveCountsFromTheCommandsArrival() {
+        TestWindow w;
+        w.Timer1->stop();
+        ProtocolMode = true;
+        i64 start = 0;
+        w.duringComputerMove = [&] {
+            start = w.MoveRequestTick();
+            HumanToMove = true;
+        };
+        QueueProtocolCommands({{"go", false, ProtocolClockMs() - 300}});
         w.Timer1Timer();
-        QCOMPARE(LearnResult, 1.0);
+        QCOMPARE(w.calls, std::vector<std::string>{"ComputerMove"});
+        QVERIFY2(start <= w.now - 300 && start > w.now - 1000, qPrintable(QString::number(w.now - start)));
+        QCOMPARE(w.MoveRequestTick(), w.now);  // once only
+        ProtocolMode = false;
     }
 
     // "time" is the clock of the side the engine plays when it next moves:
@@ -777,38 +780,6 @@ private slots:
         }
     }
 
-    // A "force", "result", "new" or "quit" during the engine's search
-    // cancels its move; "?" and the others do not.
-    void commandsThatCancelTheEnginesMove() {
-        TestWindow w;
-        w.Timer1->stop();
-        HumanToMove = false;
-        const ProtocolSender none = [](const std::string&) {};
-        struct {
-            const char* line;
-            bool cancels;
-        } const cases[] = {{"force", true}, {"result 1-0", true}, {"new", true}, {"quit", true},
-                           {"?", false},    {"easy", false},      {"ping 3", false}, {"time 100", false}};
-        for (const auto& c : cases) {
-            bool before = true, after = false;
-            w.duringComputerMove = [&] {
-                before = w.EngineMoveCancelled();
-                HandleProtocolLine(c.line, none);
-                after = w.EngineMoveCancelled();
-            };
-            PendingCommand = 0;
-            HumanToMove = false;
-            AutoPlay = false;
-            XboardTimeMs = 0.0;
-            std::string ping;
-            TakePendingPing(&ping);
-            w.calls.clear();
-            w.Timer1Timer();
-            QCOMPARE(w.calls, std::vector<std::string>{"ComputerMove"});
-            QVERIFY2(!before, c.line);
-            QVERIFY2(after == c.cancels, c.line);
-        }
-    }
 };
 
 QTEST_MAIN(ProtocolTest)

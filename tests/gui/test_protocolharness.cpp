@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -46,7 +47,6 @@ bool IsProtocolLine(const std::string& line) {
     static const QRegularExpression patterns(
         "^(Illegal move: .*"
         "|error : .*"
-        "|error \\(throwing away the seconds\\): .*"
         "|pong .*"
         "|move [a-h][1-8][a-h][1-8][nbrq]?"
         "|Illegal move [a-h][1-8][a-h][1-8]"
@@ -107,7 +107,8 @@ class ProtocolHarnessTest : public QObject {
     // lines must be the first it writes.
     void StartEngine() {
         engine = std::make_unique<PipedProgram>();
-        QVERIFY(engine->Start(MORLAQUIN_PROGRAM, QStringLiteral(MORLAQUIN_TEST_DATA "/images")));
+        QVERIFY(engine->Start(MORLAQUIN_PROGRAM, QStringLiteral(MORLAQUIN_TEST_DATA "/images"),
+                              QStringLiteral(MORLAQUIN_TEST_DATA "/sounds")));
         engine->Send("xboard");
         engine->Send("protover 2");
         std::vector<std::string> opening;
@@ -127,6 +128,24 @@ class ProtocolHarnessTest : public QObject {
         const auto got = engine->Sync();
         QVERIFY2(got, "no pong");
         QVERIFY2(*got == wanted, ("got " + Join(*got) + " wanted " + Join(wanted)).c_str());
+    }
+
+    // The same with the lines and the ping sent at once, in one write; the
+    // answer may take a move's time.
+    void ExpectAtOnce(const std::vector<std::string>& send, const std::vector<std::string>& wanted) {
+        const auto got = engine->SyncAfter(send, 30000);
+        QVERIFY2(got, "no pong");
+        QVERIFY2(*got == wanted, ("got " + Join(*got) + " wanted " + Join(wanted)).c_str());
+    }
+
+    // What came before the pong of lines sent at once: one engine move, then
+    // the lines wanted.
+    void ExpectMoveAtOnce(const std::vector<std::string>& send, const std::vector<std::string>& after) {
+        const auto got = engine->SyncAfter(send, 30000);
+        QVERIFY2(got, "no pong");
+        QVERIFY2(!got->empty() && got->front().starts_with("move "), Join(*got).c_str());
+        const std::vector<std::string> rest(got->begin() + 1, got->end());
+        QVERIFY2(rest == after, ("got " + Join(*got) + " wanted a move and " + Join(after)).c_str());
     }
 
     // The engine's next move: every line up to its "move" line must be a
@@ -161,6 +180,10 @@ private slots:
             QVERIFY2(engine->Unread().empty(), ("a line without its line feed: " + engine->Unread()).c_str());
         }
         for (const auto& l : engine->lines) QVERIFY2(IsProtocolLine(l), ("not a protocol line: '" + l + "'").c_str());
+        // Nothing but protocol lines reaches the interface, on standard
+        // error neither (a move sound is there to be opened).
+        const std::string errors = engine->ErrorOutput();
+        QVERIFY2(errors.empty(), ("standard error: " + errors).c_str());
         engine.reset();
     }
 
@@ -175,9 +198,7 @@ private slots:
         StartEngine();
         Expect({"st 5", "st x%d%s%n", "stop", "level 40 5 0", "level 0 2 12", "level 0 2 0.5", "level 40  5 0",
                 "level 40 0:30 0", "level 0 x:30 0", "time abc", "otim 12.5.1", "time 30000", "otim 29000"},
-               {"error : st x%d%s%n", "error : stop", "error : level 40  5 0",
-                "error (throwing away the seconds): level 40 0:30 0",
-                "error (throwing away the seconds): level 0 x:30 0", "error : level 0 x:30 0",
+               {"error : st x%d%s%n", "error : stop", "error : level 40  5 0", "error : level 0 x:30 0",
                 "error : time abc", "error : otim 12.5.1"});
         engine->CloseInput();
         ExpectExit(10000);
@@ -247,7 +268,8 @@ private slots:
     void goPlaysWhite() {
         StartEngine();
         Game game;
-        Expect({"new", "st 1", "go"}, {});
+        Expect({"new", "st 1"}, {});
+        engine->Send("go");
         const std::string first = EngineMove();
         QVERIFY2(game.Play(first), first.c_str());
         QVERIFY(!game.WhiteToMove());
@@ -274,7 +296,8 @@ private slots:
     void questionMarkMovesAtOnce() {
         StartEngine();
         Game game;
-        Expect({"new", "force", "a2a3", "h7h6", "post", "st 60", "go"}, {});
+        Expect({"new", "force", "a2a3", "h7h6", "post", "st 60"}, {});
+        engine->Send("go");
         for (const char* m : {"a2a3", "h7h6"}) QVERIFY(game.Play(m));
         const auto thinking = engine->NextLine(30000);  // the search is under way
         QVERIFY(thinking && IsThinkingLine(*thinking));
@@ -288,7 +311,8 @@ private slots:
     // A ping that arrives while the engine thinks is answered after its move.
     void aPingWhileThinkingIsAnsweredAfterTheMove() {
         StartEngine();
-        Expect({"new", "force", "a2a3", "h7h6", "post", "st 2", "go"}, {});
+        Expect({"new", "force", "a2a3", "h7h6", "post", "st 2"}, {});
+        engine->Send("go");
         const auto thinking = engine->NextLine(30000);
         QVERIFY(thinking && IsThinkingLine(*thinking));
         engine->Send("ping 77");
@@ -305,7 +329,8 @@ private slots:
     void cancelledSearchesSendNoMove() {
         StartEngine();
         for (const char* cancel : {"force", "new", "result 1-0 {White mates}"}) {
-            Expect({"new", "force", "a2a3", "h7h6", "post", "st 60", "go"}, {});
+            Expect({"new", "force", "a2a3", "h7h6", "post", "st 60"}, {});
+            engine->Send("go");
             const auto thinking = engine->NextLine(30000);
             QVERIFY(thinking && IsThinkingLine(*thinking));
             engine->Send(cancel);
@@ -313,7 +338,8 @@ private slots:
             QVERIFY2(lines, cancel);
             for (const auto& l : *lines) QVERIFY2(IsThinkingLine(l), (std::string(cancel) + ": " + l).c_str());
         }
-        Expect({"new", "force", "a2a3", "h7h6", "post", "st 60", "go"}, {});
+        Expect({"new", "force", "a2a3", "h7h6", "post", "st 60"}, {});
+        engine->Send("go");
         const auto thinking = engine->NextLine(30000);
         QVERIFY(thinking && IsThinkingLine(*thinking));
         engine->Send("quit");
@@ -324,7 +350,8 @@ private slots:
     // The engine mates and says so.
     void theEngineMatesAndSaysSo() {
         StartEngine();
-        Expect({"new", "force", "f2f3", "e7e5", "g2g4", "st 2", "go"}, {});
+        Expect({"new", "force", "f2f3", "e7e5", "g2g4", "st 2"}, {});
+        engine->Send("go");
         QCOMPARE(EngineMove(), std::string("d8h4"));
         const auto end = engine->NextLine(10000);
         QVERIFY(end);
@@ -343,6 +370,146 @@ private slots:
         engine->Send("quit");
         ExpectExit(10000);
         engine->lines.clear();  // nothing more can be read
+    }
+
+    // ---- Every command answered, in order.
+
+    // "go" in a position already drawn by rule gets the engine's move and
+    // then the game end.
+    void goInAPositionDrawnByRule() {
+        StartEngine();
+        ExpectMoveAtOnce({"new", "nopost", "st 1", "setboard 8/8/4k3/8/8/3K4/8/5N2 w - - 0 1", "go"},
+                         {"1/2-1/2 {Draw because of insufficient material}"});
+        // No capture and no pawn move can reset the counter.
+        ExpectMoveAtOnce({"setboard r7/8/4k3/8/8/3K4/8/7R b - - 100 80", "go"}, {"1/2-1/2 {Draw by 50 move}"});
+        engine->Send("quit");
+        ExpectExit(10000);
+    }
+
+    // "undo" and "remove" right after "force" (or "go" and "force") act on
+    // the board the commands before them left.
+    void undoAndRemoveRightAfterForce() {
+        StartEngine();
+        ExpectAtOnce({"new", "nopost", "st 1", "go", "force", "e2e4", "undo", "e2e4"}, {});
+        ExpectAtOnce({"new", "force", "e2e4", "e7e5", "go", "force", "remove", "e2e4", "e7e5", "remove", "d2d4"},
+                     {});
+        // The engine's board is the interface's: its reply is legal there.
+        Game game;
+        QVERIFY(game.Play("d2d4"));
+        engine->Send("go");
+        const std::string reply = EngineMove();
+        QVERIFY2(game.Play(reply), reply.c_str());
+        engine->Send("quit");
+        ExpectExit(10000);
+    }
+
+    // Each ping is answered, in order, once everything before it was
+    // carried out, the engine's move included.
+    void pingsAnsweredInOrderAfterTheWorkBeforeThem() {
+        StartEngine();
+        engine->SendRaw("ping 101\nping 102\nping 103\n");
+        const auto before = engine->LinesUntil("pong 103");
+        QVERIFY(before);
+        QCOMPARE(*before, (std::vector<std::string>{"pong 101", "pong 102"}));
+        ExpectMoveAtOnce({"new", "nopost", "st 1", "go"}, {});
+        ExpectMoveAtOnce({"new", "e2e4"}, {});
+        // Lines sent after a ping wait for it.
+        ExpectAtOnce({"force", "ping 104", "usermove e2e5"}, {"pong 104", "Illegal move!"});
+        engine->Send("quit");
+        ExpectExit(10000);
+    }
+
+    // Everything read before "quit" or the end of input is carried out.
+    void aPingJustBeforeTheEnd() {
+        for (const bool quit : {true, false}) {
+            StartEngine();
+            engine->SendRaw(quit ? "new\nping 7\nquit\n" : "new\nping 7\n");
+            if (!quit) engine->CloseInput();
+            ExpectExit(10000);
+            QCOMPARE(engine->lines.back(), std::string("pong 7"));
+            cleanup();
+        }
+    }
+
+    // A level with minutes and seconds is the whole of it: the engine thinks
+    // beyond its first iteration with 20 seconds for 40 moves.
+    void levelWithMinutesAndSeconds() {
+        StartEngine();
+        Expect({"new", "force", "a2a3", "h7h6", "post", "level 40 0:20 0", "time 2000", "otim 2000"}, {});
+        engine->Send("go");
+        int deepest = 0;
+        for (;;) {
+            const auto line = engine->NextLine(30000);
+            QVERIFY(line);
+            if (line->starts_with("move ")) break;
+            QVERIFY2(IsThinkingLine(*line), line->c_str());
+            deepest = std::max(deepest, std::stoi(*line));
+        }
+        QVERIFY2(deepest >= 2, std::to_string(deepest).c_str());
+        engine->Send("quit");
+        ExpectExit(10000);
+    }
+
+    // Under "st 1" each reply comes within the second, counted as the
+    // interface counts it, from the moment it sent its move; pondering on.
+    void secondsPerMoveAsTheInterfaceCountsThem() {
+        StartEngine();
+        Game game;
+        Expect({"new", "hard", "nopost", "st 1"}, {});
+        for (int i = 0; i < 5; ++i) {
+            const std::string move = game.AnyMove();
+            QVERIFY(game.Play(move));
+            QElapsedTimer clock;
+            clock.start();
+            engine->Send("usermove " + move);
+            const std::string reply = EngineMove();
+            const qint64 ms = clock.elapsed();
+            QVERIFY2(game.Play(reply), reply.c_str());
+            QVERIFY2(ms < 1000, (std::to_string(ms) + " ms").c_str());
+        }
+        engine->Send("quit");
+        ExpectExit(10000);
+    }
+
+    // SIGTERM, SIGINT and SIGHUP stop the search and end the program with
+    // status 0, without a move.
+    void stopSignals() {
+        for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+            StartEngine();
+            Expect({"new", "force", "a2a3", "h7h6", "post", "st 60"}, {});
+            engine->Send("go");
+            const auto thinking = engine->NextLine(30000);
+            QVERIFY(thinking && IsThinkingLine(*thinking));
+            engine->Signal(sig);
+            ExpectExit(5000);
+            for (const auto& l : engine->lines) QVERIFY2(!l.starts_with("move "), l.c_str());
+            cleanup();
+        }
+        // And while it waits.
+        StartEngine();
+        Expect({"new"}, {});
+        engine->Signal(SIGTERM);
+        ExpectExit(5000);
+    }
+
+    // Started without "xboard" and without a display: one line on standard
+    // error, and status 1.
+    void noDisplayAndNoProtocol() {
+        for (const char* input : {"uci\n", ""}) {
+            PipedProgram program;
+            QVERIFY(program.Start(MORLAQUIN_PROGRAM, QStringLiteral(MORLAQUIN_TEST_DATA "/images")));
+            program.SendRaw(input);
+            program.CloseInput();
+            const auto status = program.WaitExit(10000);
+            QVERIFY(status);
+            QVERIFY2(WIFEXITED(*status), "the program was killed");
+            QCOMPARE(WEXITSTATUS(*status), 1);
+            const std::string error = program.ErrorOutput();
+            QVERIFY2(std::count(error.begin(), error.end(), '\n') == 1 && error.back() == '\n', error.c_str());
+            QVERIFY2(error.find("no display") != std::string::npos, error.c_str());
+            QVERIFY2(error.find("\"xboard\"") != std::string::npos, error.c_str());
+            QVERIFY(program.lines.empty());
+        }
     }
 };
 
