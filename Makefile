@@ -27,8 +27,11 @@ asan: setup
 	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DMORLAQUIN_SANITIZE=ON
 	cmake --build build/asan -j $(JOBS)
 
+# Started outside data/, the program reads its files from the data beside it
+# and keeps the files it rewrites in the user's data folder: the checkout is
+# never written.
 run: release
-	@if [ -x $(PROGRAM) ]; then cd data && ../$(PROGRAM); \
+	@if [ -x $(PROGRAM) ]; then $(PROGRAM); \
 	else echo "Built the engine and its tests; the program's window is not built yet."; fi
 
 test: release asan

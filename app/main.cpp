@@ -14,6 +14,7 @@
 #include "dialogs/LEVELS.h"
 #include "dialogs/MLOpen.h"
 #include "dialogs/PROMOTE.h"
+#include "dialogs/Personality.h"
 #include "dialogs/Splash.h"
 #include "dialogs/saveGame.h"
 #include "globals.h"
@@ -113,6 +114,7 @@ int main(int argc, char* argv[]) {
         EngineIsBlack = 1;
         frmOpenGame = new TfrmOpenGame(window.get());
         frmLevels = new TfrmLevels(window.get());
+        frmPersonality = new TfrmPersonality(window.get());
         delete frmSplash;
 
         if (ProtocolMode)

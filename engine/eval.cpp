@@ -14,9 +14,10 @@ u8 RootHasCastled[2] = {0, 0};
 
 namespace {
 
-// Scores leave the evaluation inside this bound, so that callers can add
-// margins and negate them without overflow whatever the weights.
-constexpr i64 SCORE_LIMIT = 1'000'000'000;
+// Scores leave the evaluation inside this bound whatever the weights: below
+// the mate scores (beyond 31000) with room for the search's margins, so a
+// static score never reads as a mate and never overflows.
+constexpr i64 SCORE_LIMIT = 30'000;
 
 int Clamp(i64 v) {
     if (v > SCORE_LIMIT) return static_cast<int>(SCORE_LIMIT);

@@ -131,6 +131,7 @@ TfrmWinRovik::TfrmWinRovik(QWidget* parent)
     BuildMenus();
 
     AppDir = StartupDirectory();
+    UserDir = UserFilesDirectory(AppDir);
     PieceSetDir = AppDir + "/images/wood/";
     {
         // Without its pictures the window cannot start; protocol mode shows
@@ -167,7 +168,7 @@ TfrmWinRovik::TfrmWinRovik(QWidget* parent)
     ResetClocks();
     EngineSeedRandom(static_cast<unsigned>(std::time(nullptr)));
 
-    Book = std::make_unique<bookclass>((AppDir + "/MLBook.lib").c_str());
+    Book = std::make_unique<bookclass>(UserFilePath(AppDir, UserDir, "MLBook.lib").c_str());
     StartBook = std::make_unique<startBookclass>();
     StartBook->LoadFromPgn(AppDir + "/StartBook.pgn");
     Pondering = false;
@@ -434,6 +435,8 @@ void TfrmWinRovik::BuildMenus() {
 
     Level1 = menuBar()->addMenu("Level");
     Level1->setObjectName("Level1");
+    item(Level1, Personality1, "Personality1", "Choose &Personality", &TfrmWinRovik::Personality1Click);
+    Level1->addSeparator()->setObjectName("N1");
     item(Level1, btnCustom, "btnCustom", "&Setup Clocks", &TfrmWinRovik::btnCustomClick, nullptr, true);
     item(Level1, btnInfinite, "btnInfinite", "&Infinite Time", &TfrmWinRovik::btnInfiniteClick, nullptr, true);
     Level1->addSeparator()->setObjectName("N9");

@@ -54,6 +54,7 @@ public:
     int DisplayBoard[64];  // piece image per square (0-5 white, 6-11 black), -1 empty
 
     std::string AppDir;
+    std::string UserDir;  // where the files the program rewrites live
     std::unique_ptr<bookclass> Book;
     std::unique_ptr<startBookclass> StartBook;
 
@@ -118,6 +119,7 @@ public:
     QAction* Takeback1;
     QAction* RedoMove1;
     QAction* Autoplay;
+    QAction* Personality1;
     QAction* btnCustom;
     QAction* btnInfinite;
     QAction* btnHumanvsHuman;
@@ -244,6 +246,15 @@ public:
     // point (-1 for none); both follow WhiteAtBottom.
     QPoint SquarePlace(int square) const;
     int SquareAtPoint(int x, int y) const;
+
+    // ---- Personalities (Personalities.cpp).
+    void Personality1Click();
+    // Material sums of the game board, the start position and the record
+    // from the piece values in use.
+    void RecomputeMaterial();
+    // At the first showing: the personality "Morlaquin" of the personality
+    // file applied, and its name in the caption.
+    void ApplyStartPersonality();
 
     // ---- Window life.
     void btnExitClick();
@@ -384,6 +395,7 @@ private:
     bool SoundOpened = false;
     bool InTick = false;
     bool CloseDeferred = false;
+    bool StartPersonalityApplied = false;
     std::unique_ptr<xboard> Reader;
 };
 

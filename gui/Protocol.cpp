@@ -17,6 +17,7 @@
 
 void TfrmWinRovik::FormShow() {
     if (ProtocolMode) StartProtocolMode();
+    ApplyStartPersonality();
 }
 
 void TfrmWinRovik::StartProtocolMode() {

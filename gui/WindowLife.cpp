@@ -4,6 +4,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
 #include <QSoundEffect>
 #include <QUrl>
 
@@ -37,6 +40,31 @@ std::string StartupDirectory() {
     const QString beside = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("data");
     if (HoldsProgramData(beside)) return beside.toStdString();
     return cwd.toStdString();
+}
+
+std::string UserFilesDirectory(const std::string& startupDir) {
+    const QString start = QFileInfo(QString::fromStdString(startupDir)).canonicalFilePath();
+    const QString cwd = QFileInfo(QDir::currentPath()).canonicalFilePath();
+    const QString installed =
+        QFileInfo(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("data")).canonicalFilePath();
+    if (!start.isEmpty() && start == cwd && start != installed && HoldsProgramData(start)) return startupDir;
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/morlaquin";
+    QDir().mkpath(user);
+    return user.toStdString();
+}
+
+std::string UserFilePath(const std::string& startupDir, const std::string& userDir, const std::string& name) {
+    const QString path = QString::fromStdString(userDir + "/" + name);
+    const QString shipped = QString::fromStdString(startupDir + "/" + name);
+    if (!QFileInfo::exists(path) && QFileInfo(shipped).isFile() && path != shipped) {
+        QFile from(shipped);
+        QSaveFile to(path);
+        if (from.open(QIODevice::ReadOnly) && to.open(QIODevice::WriteOnly)) {
+            const QByteArray bytes = from.readAll();
+            if (from.error() == QFileDevice::NoError && to.write(bytes) == bytes.size()) to.commit();
+        }
+    }
+    return path.toStdString();
 }
 
 bool IsReadableWave(const QString& path) {

@@ -11,5 +11,17 @@
 // the working directory.
 std::string StartupDirectory();
 
+// The folder of the files the program rewrites (the learning book, the
+// personality file, the settings file) when it starts from startupDir: that
+// folder itself when it is a copy of the program's files the user started
+// it in (a working directory holding them, other than the data installed
+// beside the executable); else the user's data folder, made when missing.
+std::string UserFilesDirectory(const std::string& startupDir);
+
+// The path of a file the program rewrites, in userDir. When userDir has
+// none yet, the one shipped in startupDir is copied there first (whole or
+// not at all).
+std::string UserFilePath(const std::string& startupDir, const std::string& userDir, const std::string& name);
+
 // The file is a readable wave file (RIFF header, a format and a data chunk).
 bool IsReadableWave(const QString& path);

@@ -1,6 +1,7 @@
 #include "messageboxes.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace {
@@ -17,6 +18,9 @@ BoxAnswer WidgetMessageBoxes::Show(QWidget* parent, const QString& text, const Q
         escape = QMessageBox::No;
     } else if (buttons == BoxButtons::YesNoCancel) {
         set = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        escape = QMessageBox::Cancel;
+    } else if (buttons == BoxButtons::OkCancel) {
+        set = QMessageBox::Ok | QMessageBox::Cancel;
         escape = QMessageBox::Cancel;
     }
     QMessageBox box(buttons == BoxButtons::Ok ? QMessageBox::Information : QMessageBox::Question, caption,
@@ -39,6 +43,7 @@ BoxAnswer ClosedBoxAnswer(BoxButtons buttons) {
         case BoxButtons::YesNo:
             return BoxAnswer::No;
         case BoxButtons::YesNoCancel:
+        case BoxButtons::OkCancel:
             return BoxAnswer::Cancel;
         case BoxButtons::Ok:
             break;
@@ -47,6 +52,15 @@ BoxAnswer ClosedBoxAnswer(BoxButtons buttons) {
 }
 
 bool MessageBoxes::RunFileDialog(QFileDialog*, QString*) { return false; }
+
+bool MessageBoxes::AskText(QWidget*, const QString&, const QString&, QString*) { return false; }
+
+bool WidgetMessageBoxes::AskText(QWidget* parent, const QString& caption, const QString& prompt, QString* text) {
+    bool ok = false;
+    const QString typed = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, *text, &ok);
+    if (ok) *text = typed;
+    return ok;
+}
 
 bool WidgetMessageBoxes::RunFileDialog(QFileDialog* dialog, QString* fileName) {
     if (dialog->exec() != QDialog::Accepted) return false;
@@ -66,6 +80,11 @@ void ShowMessageBox(QWidget* parent, const QString& text, const QString& caption
 
 BoxAnswer AskQuestion(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons) {
     return Boxes().Show(parent, text, caption, buttons);
+}
+
+QString InputBox(QWidget* parent, const QString& caption, const QString& prompt, const QString& defaultText) {
+    QString text = defaultText;
+    return Boxes().AskText(parent, caption, prompt, &text) ? text : defaultText;
 }
 
 bool ChooseFile(QFileDialog* dialog, QString* fileName) { return Boxes().RunFileDialog(dialog, fileName); }

@@ -7,7 +7,7 @@
 class QFileDialog;
 class QWidget;
 
-enum class BoxButtons { Ok, YesNo, YesNoCancel };
+enum class BoxButtons { Ok, YesNo, YesNoCancel, OkCancel };
 enum class BoxAnswer { Ok, Yes, No, Cancel };
 
 class MessageBoxes {
@@ -20,6 +20,9 @@ public:
     // Runs a file dialog modally: true with the chosen file's name, false
     // when it was cancelled. Boxes that show nothing cancel every dialog.
     virtual bool RunFileDialog(QFileDialog* dialog, QString* fileName);
+    // An input box for one line of text, *text its default: true with the
+    // text typed when OK was chosen. Boxes that show nothing cancel it.
+    virtual bool AskText(QWidget* parent, const QString& caption, const QString& prompt, QString* text);
 };
 
 // Real modal boxes.
@@ -28,6 +31,7 @@ public:
     BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption,
                    BoxButtons buttons) override;
     bool RunFileDialog(QFileDialog* dialog, QString* fileName) override;
+    bool AskText(QWidget* parent, const QString& caption, const QString& prompt, QString* text) override;
 };
 
 // The answer of a box closed without a choice: Cancel, or No when there is
@@ -42,5 +46,7 @@ MessageBoxes& Boxes();
 void ShowMessageBox(QWidget* parent, const QString& text, const QString& caption);
 // A question box; Yes/No or Yes/No/Cancel.
 BoxAnswer AskQuestion(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons);
+// An input box: the text typed, or the default text when it was cancelled.
+QString InputBox(QWidget* parent, const QString& caption, const QString& prompt, const QString& defaultText);
 // A file dialog through the boxes in use.
 bool ChooseFile(QFileDialog* dialog, QString* fileName);

@@ -485,7 +485,32 @@ TEST_F(EvalTest, HugeWeightsDoNotOverflow) {
                 const int miss = Evaluate(C(), P(), 0, INT_MIN, INT_MAX);
                 const int hit = Evaluate(C(), P(), 0, INT_MIN, INT_MAX);  // pawn structure from the cache
                 EXPECT_EQ(miss, hit) << fen << " weight " << weight;
-                EXPECT_LE(std::abs(miss), 1'000'000'000);
+                EXPECT_LE(std::abs(miss), 30'000);
+            }
+    }
+}
+
+// Whatever a personality holds, a static score stays below the mate scores.
+TEST_F(EvalTest, ExtremePersonalityValuesNeverLookLikeAMate) {
+    const char* fens[] = {KIWIPETE, START, "4k3/8/8/8/8/8/8/QQQQK3 w - -", "4k3/pppppppp/8/8/8/8/8/4K3 w - -",
+                          "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1"};
+    for (int value : {1'000'000, -1'000'000, 0}) {
+        PawnValue = KnightValue = BishopValue = RookValue = QueenValue = value;
+        for (int piece = PAWN; piece <= QUEEN; ++piece) PieceValue[piece] = value;
+        WeightPositional = WeightKingSafety = WeightPassed = WeightMobility = value;
+        BlunderPercent = value;
+        for (const char* fen : fens)
+            for (int phase = 0; phase < 3; ++phase) {
+                ClearHashTables();
+                for (const std::string& f : {std::string(fen), MirrorFen(fen)}) {
+                    Load(f, phase);
+                    P()->MoveCount[WHITE] = 60;
+                    LazyEvalMargin = INT_MAX;  // never cut
+                    const int score = Evaluate(C(), P(), 0, INT_MIN, INT_MAX);
+                    const int material = EvaluateMaterial(C(), P());
+                    EXPECT_LE(std::abs(score), 30'000) << f << " value " << value;
+                    EXPECT_LE(std::abs(material), 30'000) << f << " value " << value;
+                }
             }
     }
 }

@@ -17,16 +17,6 @@ TfrmLevels* frmLevels = nullptr;
 
 namespace {
 
-QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& text, const QStringList& items) {
-    auto* box = new QComboBox(parent);
-    box->setObjectName(name);
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert);
-    box->addItems(items);
-    box->setEditText(text);
-    return box;
-}
-
 QLabel* MakeNote(QWidget* parent, const QString& text) {
     auto* note = new QLabel(text, parent);
     note->setWordWrap(true);

@@ -1,5 +1,6 @@
 #include "dialogparts.h"
 
+#include <QComboBox>
 #include <QDialog>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -16,6 +17,16 @@ void SetUpFixedDialog(QDialog* dialog, const QString& name, const QString& title
     dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint);
     dialog->setModal(true);
+}
+
+QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& text, const QStringList& items) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(name);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->addItems(items);
+    box->setEditText(text);
+    return box;
 }
 
 void CentreOnScreen(QWidget* window) {

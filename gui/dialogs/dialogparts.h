@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 
+class QComboBox;
 class QDialog;
 class QFileDialog;
 class QHBoxLayout;
@@ -15,6 +16,9 @@ class QWidget;
 
 // A fixed-size modal dialog with a title bar and a close button.
 void SetUpFixedDialog(QDialog* dialog, const QString& name, const QString& title);
+
+// An editable drop-down list of values showing text; typing adds no item.
+QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& text, const QStringList& items);
 
 // Moves the window to the middle of the primary screen.
 void CentreOnScreen(QWidget* window);

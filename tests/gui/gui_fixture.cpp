@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
 
 #include <cstring>
 #include <fstream>
@@ -24,6 +27,23 @@ BoxAnswer ScriptedBoxes::Show(QWidget*, const QString& text, const QString& capt
         return a;
     }
     return ClosedBoxAnswer(buttons);
+}
+
+void WhenModal(std::function<void(QWidget*)> action) {
+    QTimer::singleShot(0, [action] {
+        QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+        action(QApplication::activeModalWidget());
+    });
+}
+
+bool ScriptedBoxes::AskText(QWidget*, const QString& caption, const QString& prompt, QString* text) {
+    inputs.push_back({prompt, caption, BoxButtons::OkCancel});
+    if (typed.empty()) return false;
+    const std::optional<QString> answer = typed.front();
+    typed.pop_front();
+    if (!answer) return false;
+    *text = *answer;
+    return true;
 }
 
 bool FileDialogBoxes::RunFileDialog(QFileDialog* dialog, QString* fileName) {
@@ -109,6 +129,9 @@ int TestWindow::PlayFromTo(int from, int to, int promotion) {
 }
 
 void ResetForWindowTest(ScriptedBoxes* boxes) {
+    static std::unique_ptr<QTemporaryDir> userData;
+    userData = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_DATA_HOME", userData->path().toLocal8Bit());
     ResetEngineState();
     ResetRootSearchState();
     ResetGuiState();

@@ -3,13 +3,16 @@
 // the way the play-move routine records them.
 #pragma once
 
+#include <QDir>
 #include <QFileDialog>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,12 @@ public:
     BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons) override;
     std::deque<BoxAnswer> answers;
     std::vector<ShownBox> shown;
+
+    // Input boxes: each typed text is entered with OK, nullopt cancels; an
+    // empty queue cancels. Each box is recorded (prompt as text).
+    bool AskText(QWidget* parent, const QString& caption, const QString& prompt, QString* text) override;
+    std::deque<std::optional<QString>> typed;
+    std::vector<ShownBox> inputs;
 };
 
 // Boxes that also answer the file dialogs from a script: a queued name is
@@ -80,8 +89,24 @@ public:
     int PlayFromTo(int from, int to, int promotion) override;
 };
 
+// Runs the action once the next modal dialog is up.
+void WhenModal(std::function<void(QWidget*)> action);
+
+// Makes the working directory a new one for the life of the object.
+class WorkingDirectory {
+public:
+    WorkingDirectory() : previous(QDir::currentPath()) { QDir::setCurrent(dir.path()); }
+    ~WorkingDirectory() { QDir::setCurrent(previous); }
+    QString path() const { return dir.path(); }
+
+private:
+    QTemporaryDir dir;
+    QString previous;
+};
+
 // Runs before each window is made: engine and front-end globals back to
-// their start-up values, scripted boxes installed.
+// their start-up values, scripted boxes installed, and a new empty user
+// data folder (XDG_DATA_HOME), so no test reads or writes the real one.
 void ResetForWindowTest(ScriptedBoxes* boxes);
 
 // Plays moves given as "e2e4" through the window's PlayFromTo; false when one fails.
@@ -116,6 +141,8 @@ protected:
     void ResetWindowTest() {
         boxes.answers.clear();
         boxes.shown.clear();
+        boxes.typed.clear();
+        boxes.inputs.clear();
         ResetForWindowTest(&boxes);
     }
 

@@ -2,6 +2,7 @@
 // window builds the engine and the first position, the move sound, the help
 // window, the debug window and the small dialogs.
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -23,35 +24,12 @@
 #include "dialogs/About.h"
 #include "dialogs/Debug.h"
 #include "dialogs/PROMOTE.h"
+#include "dialogs/Personality.h"
 #include "gui_fixture.h"
 #include "guiglobals.h"
 #include "hash.h"
 #include "helpsystem.h"
 #include "rootsearch.h"
-
-namespace {
-
-// Runs the action once the next modal dialog is up.
-void WhenModal(std::function<void(QWidget*)> action) {
-    QTimer::singleShot(0, [action] {
-        QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
-        action(QApplication::activeModalWidget());
-    });
-}
-
-// Makes the working directory a new one for the life of the object.
-class WorkingDirectory {
-public:
-    WorkingDirectory() : previous(QDir::currentPath()) { QDir::setCurrent(dir.path()); }
-    ~WorkingDirectory() { QDir::setCurrent(previous); }
-    QString path() const { return dir.path(); }
-
-private:
-    QTemporaryDir dir;
-    QString previous;
-};
-
-}  // namespace
 
 class StartupTest : public QObject, public WindowFixture<> {
     Q_OBJECT
@@ -79,6 +57,73 @@ private slots:
         // A working directory with the program's data is the start-up directory.
         QVERIFY(QFile::link(dataDir + "/images", elsewhere.path() + "/images"));
         QCOMPARE(QString::fromStdString(StartupDirectory()), QDir::currentPath());
+    }
+
+    void filesTheProgramRewritesLiveInTheUsersFolder() {
+        const QString user = qEnvironmentVariable("XDG_DATA_HOME") + "/morlaquin";
+        WorkingDirectory elsewhere;
+        MakeWindow();
+        QCOMPARE(QString::fromStdString(w->AppDir), dataDir);
+        QCOMPARE(QString::fromStdString(w->UserDir), user);
+        // The shipped personality file is copied there the first time, and
+        // the copy is what the program reads and changes from then on.
+        TfrmPersonality first(w.get());
+        QCOMPARE(first.PersonalityFile, user + "/MLPersonalities.ini");
+        QFile shipped(dataDir + "/MLPersonalities.ini");
+        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        const QByteArray original = shipped.readAll();
+        QFile copy(first.PersonalityFile);
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), original);
+        copy.close();
+        QVERIFY(copy.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        copy.write("[PERSONALITY1]\nName=Mine\n");
+        copy.close();
+        TfrmPersonality second(w.get());
+        second.FillNameList();
+        QCOMPARE(second.cboxName->currentText(), QString("Mine"));
+        shipped.seek(0);
+        QCOMPARE(shipped.readAll(), original);
+        // The installed data is no folder of the user's, also as the working directory.
+        QDir::setCurrent(dataDir);
+        QCOMPARE(QString::fromStdString(UserFilesDirectory(StartupDirectory())), user);
+    }
+
+    void aFolderWithTheProgramsFilesServesAsBoth() {
+        WorkingDirectory here;
+        QVERIFY(QFile::link(dataDir + "/images", here.path() + "/images"));
+        MakeWindow();
+        QCOMPARE(QString::fromStdString(w->UserDir), here.path());
+        TfrmPersonality dialog(w.get());
+        QCOMPARE(dialog.PersonalityFile, here.path() + "/MLPersonalities.ini");
+        QVERIFY(!QFile::exists(dialog.PersonalityFile));
+        QVERIFY(!QDir(qEnvironmentVariable("XDG_DATA_HOME") + "/morlaquin").exists());
+    }
+
+    void aShippedFileIsCopiedOnceAndWhole() {
+        QTemporaryDir shipped, user;
+        QFile book(shipped.filePath("MLBook.lib"));
+        QVERIFY(book.open(QIODevice::WriteOnly));
+        book.write(QByteArray(64, 'b'));
+        book.close();
+        const std::string from = shipped.path().toStdString(), to = user.path().toStdString();
+        const QString copy = QString::fromStdString(UserFilePath(from, to, "MLBook.lib"));
+        QCOMPARE(copy, user.filePath("MLBook.lib"));
+        QFile copied(copy);
+        QVERIFY(copied.open(QIODevice::ReadOnly));
+        QCOMPARE(copied.readAll(), QByteArray(64, 'b'));
+        copied.close();
+        QVERIFY(copied.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        copied.write("learned");
+        copied.close();
+        UserFilePath(from, to, "MLBook.lib");
+        QVERIFY(copied.open(QIODevice::ReadOnly));
+        QCOMPARE(copied.readAll(), QByteArray("learned"));
+        // Nothing shipped, nothing copied; the same folder, the same file.
+        QCOMPARE(QString::fromStdString(UserFilePath(from, to, "Morlaquin.ini")), user.filePath("Morlaquin.ini"));
+        QVERIFY(!QFile::exists(user.filePath("Morlaquin.ini")));
+        QCOMPARE(QString::fromStdString(UserFilePath(from, from, "MLBook.lib")), shipped.filePath("MLBook.lib"));
+        QCOMPARE(QDir(user.path()).entryList(QDir::Files), QStringList{"MLBook.lib"});
     }
 
     void theEngineTablesComeBeforeTheFirstPosition() {

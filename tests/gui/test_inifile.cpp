@@ -1,0 +1,278 @@
+// The INI module against files edited by hand: what reads back, what a
+// write keeps of the rest of the file, and how the file is replaced.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "gui_fixture.h"
+#include "inifile.h"
+
+namespace {
+
+// Edited by hand: blanks, case, hexadecimal, duplicates, comments, keys
+// before any section, broken numbers.
+const char* const HandEdited =
+    "; Saved by hand\n"
+    "Stray=before any section\n"
+    "\n"
+    "[Settings]\n"
+    "  Board = 3  \n"
+    "hashsize=0x20\n"
+    "Font=0X00ff00\n"
+    "Bad=12abc\n"
+    "Neg=-42\n"
+    "Plus=+7\n"
+    "Big=99999999999\n"
+    "Empty=\n"
+    "Eq=a=b=c\n"
+    "HexBad=0xZZ\n"
+    "HexOnly=0x\n"
+    "Ponder=0\n"
+    "; Sounds=0\n"
+    "# Coordinates=0\n"
+    "no equals sign here\n"
+    "[settings]\n"
+    "Board=5\n"
+    "Extra=1\n"
+    "\n"
+    "[ Level ]\n"
+    "Personality =  Magpie the Great  \n"
+    "Type=5\n"
+    "Personality=Second\n";
+
+}  // namespace
+
+class IniFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readsOfAHandEditedFile_data() {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text");  // as text, default "?"
+        QTest::addColumn<int>("number");    // as integer, default 7
+        QTest::newRow("blanks round key and value") << "Settings" << "Board" << "3" << 3;
+        QTest::newRow("names without regard to case") << "SETTINGS" << "board" << "3" << 3;
+        QTest::newRow("hexadecimal") << "Settings" << "HashSize" << "0x20" << 32;
+        QTest::newRow("hexadecimal, capital X") << "Settings" << "Font" << "0X00ff00" << 0xFF00;
+        QTest::newRow("not a number") << "Settings" << "Bad" << "12abc" << 7;
+        QTest::newRow("negative") << "Settings" << "Neg" << "-42" << -42;
+        QTest::newRow("plus sign") << "Settings" << "Plus" << "+7" << 7;
+        QTest::newRow("beyond 32 bits") << "Settings" << "Big" << "99999999999" << 7;
+        QTest::newRow("empty value") << "Settings" << "Empty" << "" << 7;
+        QTest::newRow("the rest after the first =") << "Settings" << "Eq" << "a=b=c" << 7;
+        QTest::newRow("bad hexadecimal") << "Settings" << "HexBad" << "0xZZ" << 7;
+        QTest::newRow("prefix alone") << "Settings" << "HexOnly" << "0x" << 7;
+        QTest::newRow("commented out") << "Settings" << "Sounds" << "?" << 7;
+        QTest::newRow("commented out with #") << "Settings" << "Coordinates" << "?" << 7;
+        QTest::newRow("only in the second section of a name") << "Settings" << "Extra" << "?" << 7;
+        QTest::newRow("before any section") << "Settings" << "Stray" << "?" << 7;
+        QTest::newRow("blanks inside the brackets") << "level" << "PERSONALITY" << "Magpie the Great" << 7;
+        QTest::newRow("section after a duplicate") << "Level" << "Type" << "5" << 5;
+        QTest::newRow("missing section") << "Nowhere" << "Board" << "?" << 7;
+        QTest::newRow("missing key") << "Settings" << "Missing" << "?" << 7;
+    }
+
+    void readsOfAHandEditedFile() {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, text);
+        QFETCH(int, number);
+        // The same with Windows line ends and a byte-order mark.
+        for (const QByteArray& file :
+             {QByteArray(HandEdited), QByteArray("\xEF\xBB\xBF") + QByteArray(HandEdited).replace("\n", "\r\n")}) {
+            IniDocument ini;
+            ini.SetText(file);
+            QCOMPARE(ini.ReadString(section, key, "?"), text);
+            QCOMPARE(ini.ReadInteger(section, key, 7), number);
+        }
+    }
+
+    void booleansAreNonzeroIntegers() {
+        IniDocument ini;
+        ini.SetText(HandEdited);
+        QVERIFY(!ini.ReadBool("Settings", "Ponder", true));
+        QVERIFY(ini.ReadBool("Settings", "Board", false));
+        QVERIFY(ini.ReadBool("Settings", "Neg", false));
+        QVERIFY(ini.ReadBool("Settings", "Missing", true));
+        QVERIFY(!ini.ReadBool("Settings", "Bad", false));
+        QVERIFY(ini.SectionExists("LEVEL"));
+        QVERIFY(!ini.SectionExists("Nowhere"));
+    }
+
+    void writesKeepTheRestOfTheFile_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QStringList>("changes");  // "w|section|key|value" or "e|section"
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("a value changed in place")
+            << QByteArray("; top\n[A]\nx=1 ; stays part of the value\n; note\ny=2\n\n[B]\nz=3\n")
+            << QStringList{"w|A|y|5"}
+            << QByteArray("; top\n[A]\nx=1 ; stays part of the value\n; note\ny=5\n\n[B]\nz=3\n");
+        QTest::newRow("the key keeps its spelling") << QByteArray("[A]\n  Key = 1\n") << QStringList{"w|a|KEY|2"}
+                                                    << QByteArray("[A]\nKey=2\n");
+        QTest::newRow("a new key after the section's last")
+            << QByteArray("[A]\nx=1\n\n; about B\n[B]\nz=3\n") << QStringList{"w|A|y|2", "w|B|w|4"}
+            << QByteArray("[A]\nx=1\ny=2\n\n; about B\n[B]\nz=3\nw=4\n");
+        QTest::newRow("a new key in a section with none") << QByteArray("[A]\n[B]\nz=3\n")
+                                                          << QStringList{"w|A|k|v"}
+                                                          << QByteArray("[A]\nk=v\n[B]\nz=3\n");
+        QTest::newRow("a new section at the end") << QByteArray("[A]\nx=1\n") << QStringList{"w|C|k|v", "w|C|l|w"}
+                                                  << QByteArray("[A]\nx=1\n\n[C]\nk=v\nl=w\n");
+        QTest::newRow("an empty file") << QByteArray() << QStringList{"w|A|k|v"} << QByteArray("[A]\nk=v\n");
+        QTest::newRow("the first of two sections") << QByteArray("[A]\nk=1\n[a]\nk=2\n") << QStringList{"w|A|k|9"}
+                                                   << QByteArray("[A]\nk=9\n[a]\nk=2\n");
+        QTest::newRow("a key before any section is not the section's")
+            << QByteArray("k=1\n[A]\n") << QStringList{"w|A|k|2"} << QByteArray("k=1\n[A]\nk=2\n");
+        QTest::newRow("erased with its lines, the next section's comment kept")
+            << QByteArray("[A]\nx=1\n\n[B]\ny=2\n; inside B\nz=3\n\n; about C\n[C]\nw=4\n")
+            << QStringList{"e|b"} << QByteArray("[A]\nx=1\n\n; about C\n[C]\nw=4\n");
+        QTest::newRow("the last section erased") << QByteArray("[A]\nx=1\n\n[B]\ny=2\n") << QStringList{"e|B"}
+                                                 << QByteArray("[A]\nx=1\n\n");
+        QTest::newRow("erasing a missing section") << QByteArray("[A]\nx=1\n") << QStringList{"e|B"}
+                                                   << QByteArray("[A]\nx=1\n");
+        QTest::newRow("Windows line ends kept") << QByteArray("[A]\r\nx=1\r\n") << QStringList{"w|A|y|2"}
+                                                << QByteArray("[A]\r\nx=1\r\ny=2\r\n");
+        QTest::newRow("byte-order mark kept") << QByteArray("\xEF\xBB\xBF[A]\nx=1\n") << QStringList{"w|A|x|2"}
+                                              << QByteArray("\xEF\xBB\xBF[A]\nx=2\n");
+        QTest::newRow("a last line without its end") << QByteArray("[A]\nx=1") << QStringList{"w|A|x|2"}
+                                                     << QByteArray("[A]\nx=2\n");
+        QTest::newRow("a line break in a value") << QByteArray("[A]\n") << QStringList{"w|A|k|one\ntwo\r\nthree"}
+                                                 << QByteArray("[A]\nk=one two  three\n");
+        QTest::newRow("bytes that are not UTF-8 stay as they were")
+            << QByteArray("; caf\xE9\n[A]\nname=Jos\xE9\n") << QStringList{"w|A|k|\u00e9"}
+            << QByteArray("; caf\xE9\n[A]\nname=Jos\xE9\nk=\xC3\xA9\n");
+    }
+
+    void writesKeepTheRestOfTheFile() {
+        QFETCH(QByteArray, before);
+        QFETCH(QStringList, changes);
+        QFETCH(QByteArray, after);
+        IniDocument ini;
+        ini.SetText(before);
+        for (const QString& change : changes) {
+            const QStringList f = change.split('|');
+            if (f[0] == "w")
+                ini.WriteString(f[1], f[2], f[3]);
+            else
+                ini.EraseSection(f[1]);
+        }
+        QCOMPARE(ini.Text(), after);
+    }
+
+    void writtenValuesReadBack() {
+        IniDocument ini;
+        ini.WriteInteger("Settings", "Font", 8421376);
+        ini.WriteInteger("Settings", "Neg", -5);
+        ini.WriteBool("Settings", "Ponder", false);
+        ini.WriteString("Level", "Personality", "  Rowan  ");
+        IniDocument back;
+        back.SetText(ini.Text());
+        QCOMPARE(back.ReadInteger("Settings", "Font", 0), 8421376);
+        QCOMPARE(back.ReadInteger("Settings", "Neg", 0), -5);
+        QVERIFY(!back.ReadBool("Settings", "Ponder", true));
+        QCOMPARE(back.ReadString("Level", "Personality", ""), QString("Rowan"));
+    }
+
+    void aCommitReplacesTheFileWhole() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.ini");
+        WriteWholeFile(path, "; kept\n[A]\nx=1\n");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::ReadOnly));
+
+        IniDocument ini;
+        QVERIFY(ini.Load(path));
+        QCOMPARE(ini.ReadInteger("A", "x", 0), 1);
+        ini.WriteInteger("A", "x", 2);
+        ini.WriteInteger("B", "y", 3);
+        QVERIFY(ini.Modified());
+        QVERIFY(ini.Commit());
+        QVERIFY(!ini.Modified());
+        QCOMPARE(ReadWholeFile(path), std::string("; kept\n[A]\nx=2\n\n[B]\ny=3\n"));
+        // A new file was renamed into place: the old one, still open, is whole.
+        QCOMPARE(old.readAll(), QByteArray("; kept\n[A]\nx=1\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"t.ini"});
+    }
+
+    void aMissingFileIsEmptyAndMadeByTheFirstCommit() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("new.ini");
+        IniDocument ini;
+        QVERIFY(ini.Load(path));
+        QCOMPARE(ini.ReadString("A", "x", "default"), QString("default"));
+        QVERIFY(ini.Commit());  // nothing changed, nothing written
+        QVERIFY(!QFile::exists(path));
+        ini.WriteString("A", "x", "1");
+        QVERIFY(ini.Commit());
+        QCOMPARE(ReadWholeFile(path), std::string("[A]\nx=1\n"));
+    }
+
+    void failuresAreReportedAndChangeNothing() {
+        QTemporaryDir dir;
+        // A folder where the file should be: it cannot be read, so it is
+        // not replaced.
+        const QString folder = dir.filePath("folder.ini");
+        QVERIFY(QDir().mkdir(folder));
+        IniDocument unreadable;
+        QVERIFY(!unreadable.Load(folder));
+        QVERIFY(!unreadable.ErrorString().isEmpty());
+        unreadable.WriteString("A", "x", "1");
+        QVERIFY(!unreadable.Commit());
+        QVERIFY(unreadable.ErrorString().contains(folder));
+        QVERIFY(QFileInfo(folder).isDir());
+
+        // A file that cannot be written (its folder is gone).
+        IniDocument lost;
+        QVERIFY(lost.Load(dir.filePath("gone/x.ini")));
+        lost.WriteString("A", "x", "1");
+        QVERIFY(!lost.Commit());
+        QVERIFY(lost.ErrorString().contains("gone/x.ini"));
+        QVERIFY(lost.Modified());
+
+        // Too large to be an INI file of ours.
+        const QString large = dir.filePath("large.ini");
+        {
+            QFile f(large);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(IniDocument::MaxFileBytes + 1));
+        }
+        IniDocument big;
+        QVERIFY(!big.Load(large));
+        big.WriteString("A", "x", "1");
+        QVERIFY(!big.Commit());
+        QCOMPARE(QFileInfo(large).size(), IniDocument::MaxFileBytes + 1);
+    }
+
+    void severalLinesInOneValue_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("two lines") << "one\ntwo" << "one\\ntwo";
+        QTest::newRow("Windows line ends") << "one\r\ntwo" << "one\\ntwo";
+        QTest::newRow("backslashes") << "C:\\new\\n" << "C:\\\\new\\\\n";
+        QTest::newRow("an empty line") << "a\n\nb" << "a\\n\\nb";
+        QTest::newRow("a backslash at the end") << "end\\" << "end\\\\";
+        QTest::newRow("plain") << "plain text" << "plain text";
+    }
+
+    void severalLinesInOneValue() {
+        QFETCH(QString, text);
+        QFETCH(QString, value);
+        QCOMPARE(EscapeLines(text), value);
+        QCOMPARE(UnescapeLines(value), QString(text).replace("\r\n", "\n"));
+        IniDocument ini;
+        ini.WriteString("A", "Description", EscapeLines(text));
+        IniDocument back;
+        back.SetText(ini.Text());
+        QCOMPARE(UnescapeLines(back.ReadString("A", "Description", "")), QString(text).replace("\r\n", "\n"));
+    }
+
+    void backslashesWrittenByHandReadAsThemselves() {
+        QCOMPARE(UnescapeLines("C:\\temp\\x"), QString("C:\\temp\\x"));
+        QCOMPARE(UnescapeLines("ends in \\"), QString("ends in \\"));
+    }
+};
+
+QTEST_MAIN(IniFileTest)
+#include "test_inifile.moc"
