@@ -26,6 +26,7 @@
 #include "inifile.h"
 #include "jpegpicture.h"
 #include "makemove.h"
+#include "movedriver.h"
 #include "movegen.h"
 #include "play_fixture.h"
 
