@@ -17,7 +17,7 @@
 
 void TfrmWinRovik::FormShow() {
     if (ProtocolMode) StartProtocolMode();
-    ApplyStartPersonality();
+    ReadSettings();
 }
 
 void TfrmWinRovik::StartProtocolMode() {
