@@ -38,11 +38,13 @@ struct SetStyle {
     QColor frameLine;  // the rule between frame and squares
     unsigned seed;     // texture seed
 
-    // Pieces. "ink" is the outline and detail colour.
-    QColor whiteFill, whiteFillShade, whiteInk;
-    QColor blackFill, blackFillShade, blackInk;
-    double inkWeight;     // added stroke width for the outlines, fraction of the image side
-    double blackEdge;     // width of the light rim around black figures
+    // Pieces: both colours share one silhouette. A white figure is a light
+    // body with its outline and detail lines in ink; a black figure a dark
+    // body with an ink outline and light detail lines.
+    QColor ink;
+    QColor whiteFill, whiteFillShade;
+    QColor blackFill, blackFillShade, blackLine;
+    double inkWeight;     // width of the outline, fraction of the image side
     double halo;          // width of a plain halo around all figures (0: none)
     QColor haloColour;
     bool condensed;       // narrower figures
