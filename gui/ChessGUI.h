@@ -184,6 +184,10 @@ public:
     // move's text and code and the history slot; LastPly := CurrentPly.
     void RecordPlayedMove(Move move, const std::string& san);
 
+    // Sizes the move list's columns and the side panels for the widest texts
+    // they show in their fonts, and the board's panel for the smallest window.
+    void FitPanelsToFont();
+
     // Move-list cells by column (0 white, 1 black) and row.
     QString Cell(int col, int row) const;
     void SetCell(int col, int row, const QString& text);
