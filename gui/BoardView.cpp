@@ -285,16 +285,19 @@ void TfrmWinRovik::pntBoardMouseUp(int x, int y) {
     // Only the end of a drag that a press began plays a move.
     const bool dragged = Dragging;
     Dragging = false;
+    int r = 0;
     if (dragged) {
         const int target = SquareAtPoint(x, y);
         if (target >= 0) {
-            const int r = PlayFromTo(DragFrom, target, 0);
+            r = PlayFromTo(DragFrom, target, 0);
             if (r == 1 && !HumanVsHuman) HumanToMove = false;
         }
     }
     BuildDisplayBoard();
     Dragging = false;
-    lblStatus->setText(GameBoard.Pos.SideToMove == BLACK ? "Black to move" : "White to move");
+    // A game's end shows itself (the play-move routine wrote it); no move
+    // leaves the status as it was.
+    if (r == 1) lblStatus->setText(SideToMoveText(GameBoard.Pos));
     DrawBoard();
 }
 

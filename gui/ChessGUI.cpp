@@ -733,6 +733,7 @@ void TfrmWinRovik::TakeBackMove() {
         GameBoard.Pos = PositionHistory[CurrentPly];
         BuildDisplayBoard();
         DrawBoard();
+        ShowPositionStatus();
         StaleHashCount = 100;
         SetTimerEnabled(tmrClock, true);
         for (auto& s : LastScores) s = 0;
@@ -757,6 +758,7 @@ void TfrmWinRovik::ReplayMove() {
         for (auto& s : LastScores) s = 0;
         BuildDisplayBoard();
         DrawBoard();
+        ShowPositionStatus();
     }
     PendingCommand = 0;
 }
@@ -769,6 +771,7 @@ void TfrmWinRovik::GoToEnd() {
     }
     BuildDisplayBoard();
     DrawBoard();
+    ShowPositionStatus();
     PendingCommand = 0;
 }
 
@@ -780,6 +783,7 @@ void TfrmWinRovik::GoToStart() {
     ClearMoveGrid();
     BuildDisplayBoard();
     DrawBoard();
+    ShowPositionStatus();
     if (TimeControlType == 2 || TimeControlType == 4) {
         BlackFlagged = WhiteFlagged = false;
         ResetClocks();

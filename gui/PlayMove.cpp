@@ -43,7 +43,7 @@ struct GameEnd {
     int result = 1;  // 1 the game goes on, 2 drawn, 3 checkmate
     const char* line = nullptr;
     const char* box = nullptr;
-    bool drawStatus = false;  // lblStatus shows "   Draw!"
+    const char* status = nullptr;  // what lblStatus shows
 };
 
 // The end the new position makes, the first that holds. check: the result
@@ -54,15 +54,17 @@ GameEnd JudgeGameEnd(const Position& pos, int check) {
         end.result = 3;
         end.line = pos.SideToMove == WHITE ? "0-1 {Black mates}" : "1-0 {White mates}";
         end.box = "Checkmate!";
+        end.status = "   Checkmate!";
         return end;
     }
     end.result = 2;
     if (check == ROOT_STALEMATE) {
         end.line = "1/2-1/2 {Stalemate}";
         end.box = "Stalemate!";
+        end.status = "   Stalemate!";
         return end;
     }
-    end.drawStatus = true;
+    end.status = "   Draw!";
     const int draw = CheckDraw(&pos, 1);
     if (draw == 3) {
         end.line = "1/2-1/2 {Draw by repetition}";
@@ -83,7 +85,27 @@ GameEnd JudgeGameEnd(const Position& pos, int check) {
     return GameEnd{};
 }
 
+// The one-ply search on the game board that tells whether the side to move
+// is checkmated or stalemated; nothing stops it.
+int CheckSearch() {
+    const double keptTarget = TargetTimeMs;
+    TargetTimeMs = 10'000'000.0;
+    SearchUninterruptible = true;
+    const int check = SearchRoot(1, 0, 0, true, false);
+    SearchUninterruptible = false;
+    TargetTimeMs = keptTarget;
+    return check;
+}
+
 }  // namespace
+
+QString SideToMoveText(const Position& pos) { return pos.SideToMove == BLACK ? "Black to move" : "White to move"; }
+
+void TfrmWinRovik::ShowPositionStatus() {
+    if (ProtocolMode) return;  // no window to show it in
+    const GameEnd end = JudgeGameEnd(GameBoard.Pos, CheckSearch());
+    lblStatus->setText(end.status ? QString(end.status) : SideToMoveText(GameBoard.Pos));
+}
 
 int TfrmWinRovik::AskPromotionPiece() {
     if (frmPromote == nullptr) frmPromote = new TfrmPromote(this);
@@ -155,12 +177,7 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
     }
 
     // Checkmate or stalemate of the side now to move.
-    const double keptTarget = TargetTimeMs;
-    TargetTimeMs = 10'000'000.0;
-    SearchUninterruptible = true;
-    const int check = SearchRoot(1, 0, 0, true, false);
-    SearchUninterruptible = false;
-    TargetTimeMs = keptTarget;
+    const int check = CheckSearch();
 
     LastMove = move;
     if (check == ROOT_CHECKMATED)
@@ -175,7 +192,7 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
     if (end.result != 1) {
         if (end.result == 2 && LearnResult == -1.0) LearnResult = 0.5;
         SetTimerEnabled(tmrClock, false);
-        if (end.drawStatus) lblStatus->setText("   Draw!");
+        lblStatus->setText(end.status);
         const QAction* tournament = findChild<QAction*>("TournamentMode");
         if (ProtocolMode)
             SendProtocolLine(end.line);
