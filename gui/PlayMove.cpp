@@ -157,21 +157,22 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
     }
 
     // A move that leaves the mover's king attacked is taken back before any
-    // search looks at the position.
+    // search looks at the position, and before it is announced: while the
+    // box is open the mover is still to move, and its clock runs.
     if (made == MAKE_KING_CAPTURED || InCheck(&board, &board.Pos, 0)) {
-        if (ProtocolMode) {
-            SendProtocolLine("Illegal move " + squares);
-            MoveRejectionSent = true;
-        } else if (!quiet) {
-            ShowMessageBox(this, "Illegal move!", "Morlaquin says:");
-            MoveRejectionSent = true;
-        }
         --CurrentPly;
         LastPly = CurrentPly;
         board.Pos = PositionHistory[CurrentPly];
         if (!quiet) {
             BuildDisplayBoard();
             DrawBoard();
+        }
+        if (ProtocolMode) {
+            SendProtocolLine("Illegal move " + squares);
+            MoveRejectionSent = true;
+        } else if (!quiet) {
+            ShowMessageBox(this, "Illegal move!", "Morlaquin says:");
+            MoveRejectionSent = true;
         }
         return 0;
     }

@@ -32,6 +32,8 @@ public:
     BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons) override;
     std::deque<BoxAnswer> answers;
     std::vector<ShownBox> shown;
+    // Runs while a box is "open", before it is answered.
+    std::function<void(const ShownBox&)> whileOpen;
 
     // Input boxes: each typed text is entered with OK, nullopt cancels; an
     // empty queue cancels. Each box is recorded (prompt as text).

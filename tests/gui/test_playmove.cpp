@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 #include "globals.h"
 #include "guiglobals.h"
@@ -53,6 +54,7 @@ private slots:
     void init() {
         boxes.answers.clear();
         boxes.shown.clear();
+        boxes.whileOpen = nullptr;
         ResetForWindowTest(&boxes);
         PonderEnabled = false;
         w = std::make_unique<PlayWindow>();
@@ -224,6 +226,38 @@ private slots:
         QCOMPARE(boxes.shown.size(), std::size_t{1});
         QCOMPARE(boxes.shown[0].text, QString("Illegal move!"));
         QCOMPARE(boxes.shown[0].caption, QString("Morlaquin says:"));
+    }
+
+    void theClocksStayWithTheMoverWhileAnIllegalMoveIsRefused() {
+        // White's bishop is pinned; an earlier white move was taken back, so
+        // the record's next slot holds a position with black to move.
+        w->SetUp("4k3/4r3/8/8/8/8/4B3/4K3 b - - 0 1", 1);
+        QCOMPARE(w->PlayAll({"e8d8", "e1f1"}), 1);
+        w->TakeBackMove();
+        w->WhiteUsedMs = 1000;
+        w->BlackUsedMs = 2000;
+        w->MoveStartTick = w->now;
+        auto lit = [this] {
+            return std::make_pair(w->lblWhiteTime->palette().color(QPalette::WindowText) == QColor(0, 0, 0x80),
+                                  w->lblBlackTime->palette().color(QPalette::WindowText) == QColor(0, 0, 0x80));
+        };
+        std::pair<bool, bool> litWhileOpen;
+        boxes.whileOpen = [&](const ShownBox&) {
+            w->now += 10000;
+            w->tmrClockTimer();  // the clock timer runs on while the box waits
+            litWhileOpen = lit();
+        };
+        QCOMPARE(w->Play("e2d3"), 0);
+        QCOMPARE(boxes.shown.size(), std::size_t{1});
+        QCOMPARE(boxes.shown[0].text, QString("Illegal move!"));
+        QCOMPARE(w->WhiteUsedMs, 11000.0);
+        QCOMPARE(w->BlackUsedMs, 2000.0);
+        QCOMPARE(litWhileOpen, std::make_pair(true, false));
+        w->now += 500;
+        w->tmrClockTimer();
+        QCOMPARE(w->WhiteUsedMs, 11500.0);
+        QCOMPARE(w->BlackUsedMs, 2000.0);
+        QCOMPARE(lit(), std::make_pair(true, false));
     }
 
     void aRejectedProtocolMoveGetsOneLine_data() {
