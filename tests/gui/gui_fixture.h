@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <deque>
 #include <functional>
@@ -152,6 +153,12 @@ protected:
     void MakeWindow() {
         w = std::make_unique<Window>();
         w->Timer1->stop();
+    }
+
+    // The window shown on the screen; false when it never got there.
+    bool ShowWindow() {
+        w->show();
+        return QTest::qWaitForWindowExposed(w.get());
     }
 
     void CloseWindow() {

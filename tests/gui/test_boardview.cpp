@@ -80,8 +80,7 @@ private slots:
     void init() {
         ResetWindowTest();
         MakeWindow();
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(ShowWindow());
     }
 
     void cleanup() { CloseWindow(); }

@@ -103,8 +103,7 @@ private slots:
         QFETCH(QString, move);
         QFETCH(QString, status);
         HumanVsHuman = true;  // no computer reply to wait for
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(ShowWindow());
         w->SetUp(fen.toStdString());
         w->BuildDisplayBoard();
         w->lblStatus->setText("   Moved: Ke8");

@@ -55,8 +55,7 @@ private slots:
     void init() {
         ResetWindowTest();
         MakeWindow();
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(ShowWindow());
     }
 
     void cleanup() { CloseWindow(); }
