@@ -14,10 +14,10 @@
 #include <algorithm>
 #include <string>
 
+#include "BoardLayout.h"
 #include "ChessGUI.h"
 #include "bitboard.h"
 #include "guiglobals.h"
-#include "BoardLayout.h"
 #include "messageboxes.h"
 #include "rootsearch.h"
 

@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "BoardView.h"
-#include "globals.h"
 #include "guiglobals.h"
 #include "play_fixture.h"
 #include "xboard.h"
