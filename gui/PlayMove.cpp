@@ -85,25 +85,20 @@ GameEnd JudgeGameEnd(const Position& pos, int check) {
     return GameEnd{};
 }
 
-// The one-ply search on the game board that tells whether the side to move
-// is checkmated or stalemated; nothing stops it.
-int CheckSearch() {
-    const double keptTarget = TargetTimeMs;
-    TargetTimeMs = 10'000'000.0;
-    SearchUninterruptible = true;
-    const int check = SearchRoot(1, 0, 0, true, false);
-    SearchUninterruptible = false;
-    TargetTimeMs = keptTarget;
-    return check;
-}
-
 }  // namespace
 
 QString SideToMoveText(const Position& pos) { return pos.SideToMove == BLACK ? "Black to move" : "White to move"; }
 
 void TfrmWinRovik::ShowPositionStatus() {
     if (ProtocolMode) return;  // no window to show it in
-    const GameEnd end = JudgeGameEnd(GameBoard.Pos, CheckSearch());
+    // Checkmated or stalemated: no legal move, in check or not.
+    int check = ROOT_SEARCHED;
+    if (LegalMoveCount(GameBoard.Pos, nullptr) == 0) {
+        EngineBoard scratch;
+        scratch.Pos = GameBoard.Pos;
+        check = InCheck(&scratch, &scratch.Pos, 1) ? ROOT_CHECKMATED : ROOT_STALEMATE;
+    }
+    const GameEnd end = JudgeGameEnd(GameBoard.Pos, check);
     lblStatus->setText(end.status ? QString(end.status) : SideToMoveText(GameBoard.Pos));
 }
 
@@ -178,7 +173,12 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
     }
 
     // Checkmate or stalemate of the side now to move.
-    const int check = CheckSearch();
+    const double keptTarget = TargetTimeMs;
+    TargetTimeMs = 10'000'000.0;
+    SearchUninterruptible = true;
+    const int check = SearchRoot(1, 0, 0, true, false);
+    SearchUninterruptible = false;
+    TargetTimeMs = keptTarget;
 
     LastMove = move;
     if (check == ROOT_CHECKMATED)
