@@ -1,7 +1,7 @@
 # Two entry points on a fresh Debian 12 machine: `make run` and `make test`.
 
 PACKAGES := g++ cmake make qt6-base-dev qt6-multimedia-dev libjpeg62-turbo-dev \
-            libgtest-dev libbenchmark-dev xvfb xauth xboard fairymax
+            libgtest-dev libbenchmark-dev xvfb xauth xboard fairymax fonts-dejavu-core
 JOBS ?= $(shell nproc 2>/dev/null || echo 4)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PROGRAM := build/release/app/morlaquin

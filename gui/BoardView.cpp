@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <string>
 
+#include "BoardLayout.h"
 #include "ChessGUI.h"
 #include "bitboard.h"
 #include "guiglobals.h"
@@ -57,17 +58,13 @@ bool boardpaintbox::eventFilter(QObject* watched, QEvent* event) {
 
 namespace {
 
-QRgb KeyRgb() {
-    return qRgb(BOARD_KEY_COLOUR & 0xFF, (BOARD_KEY_COLOUR >> 8) & 0xFF, (BOARD_KEY_COLOUR >> 16) & 0xFF);
-}
-
 // The image at size x size with its key-colour pixels transparent. The key
 // is cleared before scaling, in premultiplied form, so no key colour bleeds
 // into the figure's edge.
 QImage KeyedScaled(const QImage& source, int size) {
     if (source.isNull() || size <= 0) return QImage();
     QImage img = source.convertToFormat(QImage::Format_ARGB32);
-    const QRgb key = KeyRgb() & 0xFFFFFF;
+    const QRgb key = BOARD_KEY_RGB;
     for (int y = 0; y < img.height(); ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < img.width(); ++x)
@@ -76,9 +73,6 @@ QImage KeyedScaled(const QImage& source, int size) {
     return img.convertToFormat(QImage::Format_ARGB32_Premultiplied)
         .scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
-
-// Left (or top) edge of column (row) i, 0..8, on a board image w wide (high).
-int SquareEdge(int w, int i) { return static_cast<int>(w / 25 + w * 2.0 / 17.0 * i); }
 
 // The column (row) whose drawn square holds pixel v, -1 when none does.
 int ColumnAt(int w, int v) {
@@ -146,7 +140,7 @@ void TfrmWinRovik::LayoutBoard() {
     else
         pntBoard->setGeometry(0, (ph - s) / 2, s, s);
 
-    const int piece = s / 10;
+    const int piece = PieceImageSide(s);
     if (s == 0 || BoardBitmap2.isNull()) {
         // Nothing to draw on: a minimised or hidden window, or no set loaded.
         BoardBitmap = ComposeBitmap = MovedBitmap = QImage();
@@ -164,12 +158,7 @@ void TfrmWinRovik::LayoutBoard() {
     if (Coordinates->isChecked()) {
         const int w = BoardBitmap.width();
         const int h = BoardBitmap.height();
-        const int cell = h / 25;  // the label's whole height, ascent and descent
-        QFont font = lblStatus->font();
-        font.setBold(cell >= 11);
-        int size = std::max(1, cell);
-        font.setPixelSize(size);
-        while (size > 1 && QFontMetrics(font).height() > cell) font.setPixelSize(--size);
+        const QFont font = CoordinateFont(lblStatus->font(), h);
         const int ascent = QFontMetrics(font).ascent();
 
         QPainter p(&BoardBitmap);
@@ -178,11 +167,10 @@ void TfrmWinRovik::LayoutBoard() {
         p.setPen(lblStatus->palette().color(lblStatus->foregroundRole()));
         const bool swapped = Swapsides1->isChecked();
         for (int i = 0; i < 8; ++i) {
-            const double r = i + 0.6;
             const QString rank = QString::number(swapped ? i + 1 : 8 - i);
             const QString file = QString(QChar("ABCDEFGH"[swapped ? 7 - i : i]));
-            p.drawText(w / 90 - 3, static_cast<int>(r * h * 2 / 17) + ascent, rank);
-            p.drawText(static_cast<int>(r * w * 2 / 17), h - h / 28 + ascent, file);
+            p.drawText(RankLabelLeft(w), RankLabelTop(h, i) + ascent, rank);
+            p.drawText(FileLabelLeft(w, i), FileLabelTop(h) + ascent, file);
         }
     }
     DrawBoard();
@@ -269,12 +257,12 @@ void TfrmWinRovik::pntBoardMouseDown(int x, int y) {
     // the pointer, shifted by the board's origin.
     const int w = BoardBitmap.width();
     const int h = BoardBitmap.height();
-    const int a = static_cast<int>(w * 2.0 / 17.0);
+    const int a = static_cast<int>(SquareSide(w));
     const int col = WhiteAtBottom ? square % 8 : 7 - square % 8;
     const int row = WhiteAtBottom ? 7 - square / 8 : square / 8;
     const int d = col * a;
-    DragX = static_cast<int>(x - d - a * 5.0 / 7.0) + d + w / 25;
-    DragY = static_cast<int>(y - a * row - a * 5.0 / 7.0) + a * row + h / 25;
+    DragX = static_cast<int>(x - d - a * 5.0 / 7.0) + d + BoardOrigin(w);
+    DragY = static_cast<int>(y - a * row - a * 5.0 / 7.0) + a * row + BoardOrigin(h);
 
     if (DragPiece >= 0) {
         DisplayBoard[square] = -1;  // it travels with the pointer now
@@ -297,16 +285,19 @@ void TfrmWinRovik::pntBoardMouseUp(int x, int y) {
     // Only the end of a drag that a press began plays a move.
     const bool dragged = Dragging;
     Dragging = false;
+    int r = 0;
     if (dragged) {
         const int target = SquareAtPoint(x, y);
         if (target >= 0) {
-            const int r = PlayFromTo(DragFrom, target, 0);
+            r = PlayFromTo(DragFrom, target, 0);
             if (r == 1 && !HumanVsHuman) HumanToMove = false;
         }
     }
     BuildDisplayBoard();
     Dragging = false;
-    lblStatus->setText(GameBoard.Pos.SideToMove == BLACK ? "Black to move" : "White to move");
+    // A game's end shows itself (the play-move routine wrote it); no move
+    // leaves the status as it was.
+    if (r == 1) lblStatus->setText(SideToMoveText(GameBoard.Pos));
     DrawBoard();
 }
 

@@ -24,10 +24,6 @@ private:
     TfrmWinRovik* window;
 };
 
-// The board view's key colour: every pixel of exactly this colour in a
-// piece or marker bitmap is background.
-constexpr unsigned BOARD_KEY_COLOUR = 0x9933FF;  // 0x00BBGGRR: red 0xFF, green 0x33, blue 0x99
-
 #include <string>
 
 // The message for a piece-set file that cannot be read.

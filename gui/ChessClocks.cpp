@@ -1,5 +1,4 @@
 // The main window's clocks and time controls.
-#include <QComboBox>
 #include <QLabel>
 #include <QLocale>
 #include <QPalette>
@@ -8,8 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
-#include <vector>
 
 #include "ChessGUI.h"
 #include "dialogs/LEVELS.h"
@@ -34,14 +31,6 @@ void SetLabelColour(QLabel* label, const QColor& colour) {
     if (p.color(QPalette::WindowText) == colour) return;
     p.setColor(QPalette::WindowText, colour);
     label->setPalette(p);
-}
-
-// A whole number typed into a level box.
-bool ParseWholeNumber(const QString& text, int* out) {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    if (ok) *out = value;
-    return ok;
 }
 
 }  // namespace
@@ -178,31 +167,17 @@ void TfrmWinRovik::ApplyLevel(int mode) {
     QWidget* page = levels->pcontrLevel->currentWidget();
     const bool chosenLevel = mode != 4 && mode != 6;
 
-    // Every field the level uses is checked before anything changes.
+    // Every field the level uses is checked before anything changes; a
+    // refused level leaves the dialog with the values last used.
     int values[3] = {0, 0, 0};
     if (chosenLevel) {
-        std::vector<std::pair<QComboBox*, QLabel*>> fields;
-        if (page == levels->Sheet1)
-            fields = {{levels->cboxSecs1, levels->Label1}};
-        else if (page == levels->Sheet2)
-            fields = {{levels->cboxBlitz1, levels->Label2}, {levels->cboxBlitz2, levels->Label3}};
-        else if (page == levels->Sheet3)
-            fields = {{levels->cboxTourn1, levels->Label4},
-                      {levels->cboxTourn2, levels->Label5},
-                      {levels->cboxTourn3, levels->Label6}};
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            const QString text = fields[i].first->currentText();
-            const QString name = fields[i].second->text().trimmed();
-            if (!ParseWholeNumber(text, &values[i])) {
-                ShowMessageBox(this, name + ": \"" + text + "\" is not a whole number.", "Select Level");
-                return;
-            }
-        }
-        if (page == levels->Sheet3 && values[0] < 1) {
-            ShowMessageBox(this, levels->Label4->text().trimmed() + ": the number of moves must be 1 or more.",
-                           "Select Level");
+        QString message;
+        if (!levels->ReadPage(page, values, &message, nullptr)) {
+            ShowMessageBox(this, message, "Select Level");
+            levels->RestoreValues();
             return;
         }
+        levels->KeepValues();
     }
 
     ResetClocks();

@@ -18,6 +18,7 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
@@ -93,9 +94,6 @@ private:
 };
 
 namespace {
-
-constexpr int GRID_COLUMN_WIDTH = 55;
-constexpr int GRID_ROW_HEIGHT = 15;
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
     auto* label = new QLabel(text, parent);
@@ -238,7 +236,6 @@ void TfrmWinRovik::BuildComponents() {
 
     Panel10 = new QWidget(Panel3);
     Panel10->setObjectName("Panel10");
-    Panel10->setFixedWidth(138);
 
     Panel6 = MakePanel(Panel10, "Panel6");
     lblWhiteTime = MakeLabel(Panel6, "lblWhiteTime", "00:00:00");
@@ -325,12 +322,8 @@ void TfrmWinRovik::BuildComponents() {
     strMoves->setObjectName("strMoves");
     strMoves->horizontalHeader()->hide();
     strMoves->verticalHeader()->hide();
-    strMoves->verticalHeader()->setMinimumSectionSize(GRID_ROW_HEIGHT);
-    strMoves->verticalHeader()->setDefaultSectionSize(GRID_ROW_HEIGHT);
     strMoves->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     strMoves->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    strMoves->setColumnWidth(0, GRID_COLUMN_WIDTH);
-    strMoves->setColumnWidth(1, GRID_COLUMN_WIDTH);
     strMoves->setShowGrid(false);
     strMoves->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     strMoves->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -398,6 +391,9 @@ void TfrmWinRovik::BuildComponents() {
         l->addLayout(top, 1);
         l->addWidget(Panel9);
     }
+    FitPanelsToFont();
+    // A resize that shows fewer or more rows keeps the current move in view.
+    connect(strMoves->verticalScrollBar(), &QScrollBar::rangeChanged, this, &TfrmWinRovik::ScrollMoveGridToCurrent);
 }
 
 void TfrmWinRovik::BuildMenus() {
@@ -806,6 +802,7 @@ void TfrmWinRovik::TakeBackMove() {
         GameBoard.Pos = PositionHistory[CurrentPly];
         BuildDisplayBoard();
         DrawBoard();
+        ShowPositionStatus();
         StaleHashCount = 100;
         SetTimerEnabled(tmrClock, true);
         for (auto& s : LastScores) s = 0;
@@ -830,6 +827,7 @@ void TfrmWinRovik::ReplayMove() {
         for (auto& s : LastScores) s = 0;
         BuildDisplayBoard();
         DrawBoard();
+        ShowPositionStatus();
     }
     PendingCommand = 0;
 }
@@ -842,6 +840,7 @@ void TfrmWinRovik::GoToEnd() {
     }
     BuildDisplayBoard();
     DrawBoard();
+    ShowPositionStatus();
     PendingCommand = 0;
 }
 
@@ -853,6 +852,7 @@ void TfrmWinRovik::GoToStart() {
     ClearMoveGrid();
     BuildDisplayBoard();
     DrawBoard();
+    ShowPositionStatus();
     if (TimeControlType == 2 || TimeControlType == 4) {
         BlackFlagged = WhiteFlagged = false;
         ResetClocks();
@@ -865,7 +865,8 @@ void TfrmWinRovik::ScrollMoveGridToCurrent() {
     const int row = (CurrentPly - 1) / 2;  // truncated toward zero: row 0 at ply 0
     const int col = std::max(strMoves->currentColumn(), 0);
     strMoves->setCurrentCell(row, col);
-    strMoves->scrollTo(strMoves->model()->index(row, col), QAbstractItemView::EnsureVisible);
+    // The rows below are empty: the list shows as many moves before as fit.
+    strMoves->scrollTo(strMoves->model()->index(row, col), QAbstractItemView::PositionAtBottom);
     const QItemSelection far(strMoves->model()->index(300, 0), strMoves->model()->index(301, 1));
     strMoves->selectionModel()->select(far, QItemSelectionModel::ClearAndSelect);
 }

@@ -222,6 +222,14 @@ public:
     // move's text and code and the history slot; LastPly := CurrentPly.
     void RecordPlayedMove(Move move, const std::string& san);
 
+    // Sizes the move list's columns and the side panels for the widest texts
+    // they show in their fonts, and the board's panel for the smallest window.
+    void FitPanelsToFont();
+
+    // lblStatus from the game board's position: the game's end when it has
+    // ended there, else the side to move (not in protocol mode).
+    void ShowPositionStatus();
+
     // Move-list cells by column (0 white, 1 black) and row.
     QString Cell(int col, int row) const;
     void SetCell(int col, int row, const QString& text);
@@ -501,3 +509,6 @@ extern TfrmWinRovik* frmWinRovik;
 
 // Cell text of a white move: full-move number, separator, move text.
 QString WhiteMoveCellText(int p, int plyOffset, const std::string& san);
+
+// "White to move" or "Black to move".
+QString SideToMoveText(const Position& pos);

@@ -97,6 +97,7 @@ void TfrmWinRovik::LoadPosition() {
         PositionHistory[0] = GameBoard.Pos;
         BuildDisplayBoard();
         DrawBoard();
+        ShowPositionStatus();
         SetTimerEnabled(Timer1, true);
         PendingCommand = 0;
         SaveGame1->setEnabled(false);

@@ -162,6 +162,7 @@ void TfrmWinRovik::LoadSelectedGame() {
     }
     BuildDisplayBoard();
     DrawBoard();
+    ShowPositionStatus();
     ResetClocks();
     if (played > 1) SetTimerEnabled(tmrClock, false);  // the game's last move ended it
     if (!loaded && ending != Ending::Stopped) ShowMessageBox(this, "Error loading game!", "Error");

@@ -43,7 +43,7 @@ struct GameEnd {
     int result = 1;  // 1 the game goes on, 2 drawn, 3 checkmate
     const char* line = nullptr;
     const char* box = nullptr;
-    bool drawStatus = false;  // lblStatus shows "   Draw!"
+    const char* status = nullptr;  // what lblStatus shows
 };
 
 // The end the new position makes, the first that holds. check: the result
@@ -54,15 +54,17 @@ GameEnd JudgeGameEnd(const Position& pos, int check) {
         end.result = 3;
         end.line = pos.SideToMove == WHITE ? "0-1 {Black mates}" : "1-0 {White mates}";
         end.box = "Checkmate!";
+        end.status = "   Checkmate!";
         return end;
     }
     end.result = 2;
     if (check == ROOT_STALEMATE) {
         end.line = "1/2-1/2 {Stalemate}";
         end.box = "Stalemate!";
+        end.status = "   Stalemate!";
         return end;
     }
-    end.drawStatus = true;
+    end.status = "   Draw!";
     const int draw = CheckDraw(&pos, 1);
     if (draw == 3) {
         end.line = "1/2-1/2 {Draw by repetition}";
@@ -84,6 +86,21 @@ GameEnd JudgeGameEnd(const Position& pos, int check) {
 }
 
 }  // namespace
+
+QString SideToMoveText(const Position& pos) { return pos.SideToMove == BLACK ? "Black to move" : "White to move"; }
+
+void TfrmWinRovik::ShowPositionStatus() {
+    if (ProtocolMode) return;  // no window to show it in
+    // Checkmated or stalemated: no legal move, in check or not.
+    int check = ROOT_SEARCHED;
+    if (LegalMoveCount(GameBoard.Pos, nullptr) == 0) {
+        EngineBoard scratch;
+        scratch.Pos = GameBoard.Pos;
+        check = InCheck(&scratch, &scratch.Pos, 1) ? ROOT_CHECKMATED : ROOT_STALEMATE;
+    }
+    const GameEnd end = JudgeGameEnd(GameBoard.Pos, check);
+    lblStatus->setText(end.status ? QString(end.status) : SideToMoveText(GameBoard.Pos));
+}
 
 int TfrmWinRovik::AskPromotionPiece() {
     if (frmPromote == nullptr) frmPromote = new TfrmPromote(this);
@@ -135,21 +152,22 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
     }
 
     // A move that leaves the mover's king attacked is taken back before any
-    // search looks at the position.
+    // search looks at the position, and before it is announced: while the
+    // box is open the mover is still to move, and its clock runs.
     if (made == MAKE_KING_CAPTURED || InCheck(&board, &board.Pos, 0)) {
-        if (ProtocolMode) {
-            SendProtocolLine("Illegal move " + squares);
-            MoveRejectionSent = true;
-        } else if (!quiet) {
-            ShowMessageBox(this, "Illegal move!", "Morlaquin says:");
-            MoveRejectionSent = true;
-        }
         --CurrentPly;
         LastPly = CurrentPly;
         board.Pos = PositionHistory[CurrentPly];
         if (!quiet) {
             BuildDisplayBoard();
             DrawBoard();
+        }
+        if (ProtocolMode) {
+            SendProtocolLine("Illegal move " + squares);
+            MoveRejectionSent = true;
+        } else if (!quiet) {
+            ShowMessageBox(this, "Illegal move!", "Morlaquin says:");
+            MoveRejectionSent = true;
         }
         return 0;
     }
@@ -175,7 +193,7 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
     if (end.result != 1) {
         if (end.result == 2 && LearnResult == -1.0) LearnResult = 0.5;
         SetTimerEnabled(tmrClock, false);
-        if (end.drawStatus) lblStatus->setText("   Draw!");
+        lblStatus->setText(end.status);
         if (ProtocolMode)
             SendProtocolLine(end.line);
         else if (!quiet && !TournamentMode->isChecked())

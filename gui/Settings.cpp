@@ -2,7 +2,6 @@
 // read when the window is first shown, written when it is closed.
 #include <QAction>
 #include <QComboBox>
-#include <QLabel>
 #include <QTabWidget>
 
 #include <iterator>
@@ -32,24 +31,21 @@ constexpr int TYPE_BLITZ = 6;
 constexpr int TYPE_TOURNAMENT = 7;
 constexpr int TYPE_HUMAN_VS_HUMAN = 8;
 
-// The time-control fields: where the file keeps them, their default there
-// and their caption in the dialog.
+// The time-control fields in the dialog's page order, where the file keeps
+// them and their default there.
 struct LevelField {
     const char* section;
     const char* key;
     QComboBox* TfrmLevels::*box;
-    QLabel* TfrmLevels::*label;
+    int readDefault;
 };
 const LevelField LevelFields[] = {
-    {"Seconds", "Seconds", &TfrmLevels::cboxSecs1, &TfrmLevels::Label1},
-    {"Blitz", "Minutes", &TfrmLevels::cboxBlitz1, &TfrmLevels::Label2},
-    {"Blitz", "Bonus", &TfrmLevels::cboxBlitz2, &TfrmLevels::Label3},
-    {"Tournament", "Moves", &TfrmLevels::cboxTourn1, &TfrmLevels::Label4},
-    {"Tournament", "Time", &TfrmLevels::cboxTourn2, &TfrmLevels::Label5},
-    {"Tournament", "Rest", &TfrmLevels::cboxTourn3, &TfrmLevels::Label6},
+    {"Seconds", "Seconds", &TfrmLevels::cboxSecs1, 3}, {"Blitz", "Minutes", &TfrmLevels::cboxBlitz1, 5},
+    {"Blitz", "Bonus", &TfrmLevels::cboxBlitz2, 5},    {"Tournament", "Moves", &TfrmLevels::cboxTourn1, 5},
+    {"Tournament", "Time", &TfrmLevels::cboxTourn2, 5}, {"Tournament", "Rest", &TfrmLevels::cboxTourn3, 5},
 };
-constexpr int SECONDS_DEFAULT = 3;
-constexpr int OTHER_LEVEL_DEFAULT = 5;
+// The fields of the Seconds/Move, Blitz and Tournament pages.
+constexpr int FIELDS_ON_PAGE[] = {1, 2, 3};
 
 bool Toggled(QAction* item) {
     item->setChecked(!item->isChecked());
@@ -119,9 +115,8 @@ void TfrmWinRovik::ReadSettings() {
 
         TfrmLevels* levels = LevelsDialog(this);
         for (const LevelField& f : LevelFields)
-            (levels->*f.box)
-                ->setEditText(QString::number(ini.ReadInteger(
-                    f.section, f.key, f.box == &TfrmLevels::cboxSecs1 ? SECONDS_DEFAULT : OTHER_LEVEL_DEFAULT)));
+            (levels->*f.box)->setEditText(QString::number(ini.ReadInteger(f.section, f.key, f.readDefault)));
+        levels->KeepValues();  // what the dialog's Cancel goes back to
         const int type = ini.ReadInteger("Level", "Type", 1);
         if (type == TYPE_INFINITE) {
             ApplyLevel(4);
@@ -184,19 +179,18 @@ bool TfrmWinRovik::WriteSettings() {
 
     // Every value is checked before the file changes.
     int values[std::size(LevelFields)] = {};
-    if (withLevel)
-        for (std::size_t i = 0; i < std::size(LevelFields); ++i) {
-            const QString text = (levels->*LevelFields[i].box)->currentText();
-            bool ok = false;
-            values[i] = text.trimmed().toInt(&ok, 10);
-            if (!ok) {
-                ShowMessageBox(this,
-                               (levels->*LevelFields[i].label)->text().trimmed() + ": \"" + text +
-                                   "\" is not a whole number. The settings were not saved.",
-                               "Exit");
+    if (withLevel) {
+        int* next = values;
+        const QWidget* const pages[] = {levels->Sheet1, levels->Sheet2, levels->Sheet3};
+        for (int p = 0; p < 3; ++p) {
+            QString message;
+            if (!levels->ReadPage(pages[p], next, &message, nullptr)) {
+                ShowMessageBox(this, message + " The settings were not saved.", "Exit");
                 return false;
             }
+            next += FIELDS_ON_PAGE[p];
         }
+    }
 
     // Whatever else the file holds stays.
     IniDocument ini;

@@ -4,6 +4,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStringList>
 #include <QTabWidget>
@@ -12,6 +13,7 @@
 #include <initializer_list>
 
 #include "dialogparts.h"
+#include "messageboxes.h"
 
 TfrmLevels* frmLevels = nullptr;
 
@@ -107,6 +109,81 @@ TfrmLevels::TfrmLevels(QWidget* parent) : QDialog(parent) {
     layout->addWidget(pcontrLevel);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    KeepValues();
+}
+
+QComboBox* TfrmLevels::Field(int i) const {
+    QComboBox* const fields[FIELDS] = {cboxSecs1, cboxBlitz1, cboxBlitz2, cboxTourn1, cboxTourn2, cboxTourn3};
+    return fields[i];
+}
+
+QLabel* TfrmLevels::FieldLabel(int i) const {
+    QLabel* const labels[FIELDS] = {Label1, Label2, Label3, Label4, Label5, Label6};
+    return labels[i];
+}
+
+QWidget* TfrmLevels::FieldPage(int i) const { return i == 0 ? Sheet1 : i < 3 ? Sheet2 : Sheet3; }
+
+bool TfrmLevels::FieldValue(int i, int* value, QString* message) const {
+    const QString text = Field(i)->currentText();
+    const QString name = FieldLabel(i)->text().trimmed();
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok, 10);
+    if (!ok) {
+        if (message) *message = name + ": \"" + text + "\" is not a whole number.";
+        return false;
+    }
+    if (Field(i) == cboxTourn1 && v < 1) {
+        if (message) *message = name + ": the number of moves must be 1 or more.";
+        return false;
+    }
+    if (value) *value = v;
+    return true;
+}
+
+bool TfrmLevels::ReadPage(const QWidget* page, int values[3], QString* message, QComboBox** wrong) const {
+    int n = 0;
+    for (int i = 0; i < FIELDS; ++i) {
+        if (FieldPage(i) != page) continue;
+        if (!FieldValue(i, &values[n++], message)) {
+            if (wrong) *wrong = Field(i);
+            return false;
+        }
+    }
+    return true;
+}
+
+void TfrmLevels::KeepValues() {
+    for (int i = 0; i < FIELDS; ++i) {
+        if (FieldValue(i, nullptr, nullptr))
+            KeptTexts[i] = Field(i)->currentText();
+        else
+            Field(i)->setEditText(KeptTexts[i]);
+    }
+    KeptPage = pcontrLevel->currentWidget();
+}
+
+void TfrmLevels::RestoreValues() {
+    for (int i = 0; i < FIELDS; ++i) Field(i)->setEditText(KeptTexts[i]);
+    pcontrLevel->setCurrentWidget(KeptPage);
+}
+
+void TfrmLevels::accept() {
+    int values[3];
+    QString message;
+    QComboBox* wrong = nullptr;
+    if (!ReadPage(pcontrLevel->currentWidget(), values, &message, &wrong)) {
+        ShowMessageBox(this, message, "Select Level");
+        wrong->setFocus();
+        wrong->lineEdit()->selectAll();
+        return;
+    }
+    QDialog::accept();
+}
+
+void TfrmLevels::reject() {
+    RestoreValues();
+    QDialog::reject();
 }
 
 TfrmLevels::~TfrmLevels() {

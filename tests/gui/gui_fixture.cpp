@@ -21,6 +21,7 @@
 
 BoxAnswer ScriptedBoxes::Show(QWidget*, const QString& text, const QString& caption, BoxButtons buttons) {
     shown.push_back({text, caption, buttons});
+    if (whileOpen) whileOpen(shown.back());
     if (!answers.empty()) {
         const BoxAnswer a = answers.front();
         answers.pop_front();

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <deque>
 #include <functional>
@@ -34,6 +35,8 @@ public:
     BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons) override;
     std::deque<BoxAnswer> answers;
     std::vector<ShownBox> shown;
+    // Runs while a box is "open", before it is answered.
+    std::function<void(const ShownBox&)> whileOpen;
 
     // Input boxes: each typed text is entered with OK, nullopt cancels; an
     // empty queue cancels. Each box is recorded (prompt as text).
@@ -160,6 +163,12 @@ protected:
     void MakeWindow() {
         w = std::make_unique<Window>();
         w->Timer1->stop();
+    }
+
+    // The window shown on the screen; false when it never got there.
+    bool ShowWindow() {
+        w->show();
+        return QTest::qWaitForWindowExposed(w.get());
     }
 
     void CloseWindow() {

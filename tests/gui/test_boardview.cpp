@@ -54,8 +54,9 @@ bool NearKeyColour(QRgb c) {
 class BoardViewTest : public QObject, public WindowFixture<BoardWindow> {
     Q_OBJECT
 
-    // The board laid out at s x s pixels.
+    // The board laid out at s x s pixels, also below the smallest window's board.
     void LayOut(int s) {
+        w->Panel1->setMinimumSize(0, 0);
         w->Panel1->resize(s, s);
         w->LayoutBoard();
         QCOMPARE(w->pntBoard->size(), QSize(s, s));
@@ -79,8 +80,7 @@ private slots:
     void init() {
         ResetWindowTest();
         MakeWindow();
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QVERIFY(ShowWindow());
     }
 
     void cleanup() { CloseWindow(); }
@@ -133,6 +133,7 @@ private slots:
 
     void squareSidesFollowThePanel() {
         // A tall panel centres the board vertically, a wide one horizontally.
+        w->Panel1->setMinimumSize(0, 0);
         w->Panel1->resize(300, 500);
         w->LayoutBoard();
         QCOMPARE(w->pntBoard->geometry(), QRect(0, 100, 300, 300));

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -30,12 +31,19 @@ QColor TextColour(const QLabel* label) { return label->palette().color(QPalette:
 class ClocksTest : public QObject, public WindowFixture<> {
     Q_OBJECT
 
-    // Chooses a page and its texts in the dialog and confirms it.
-    void ChooseLevel(QWidget* page, const std::vector<std::pair<QComboBox*, QString>>& texts) {
-        frmLevels->pcontrLevel->setCurrentWidget(page);
-        for (const auto& [box, text] : texts) box->setEditText(text);
-        QTimer::singleShot(0, frmLevels, [] { frmLevels->BitBtn1->click(); });
+    // Chooses a page and its texts in the dialog and presses OK; when the
+    // dialog stays open (a refused value), Cancel. True when OK closed it.
+    bool ChooseLevel(QWidget* page, const std::vector<std::pair<QComboBox*, QString>>& texts) {
+        bool closedByOk = false;
+        QTimer::singleShot(0, frmLevels, [&] {
+            frmLevels->pcontrLevel->setCurrentWidget(page);
+            for (const auto& [box, text] : texts) box->setEditText(text);
+            frmLevels->BitBtn1->click();
+            closedByOk = !frmLevels->isVisible();
+            if (!closedByOk) frmLevels->BitBtn2->click();
+        });
         w->btnCustom->trigger();
+        return closedByOk;
     }
 
     // Puts the game at ply p of an already played line.
@@ -337,12 +345,18 @@ private slots:
         QTest::addColumn<int>("field");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
-        QTest::newRow("letters") << 2 << 0 << "abc" << "Minutes per Game: \"abc\" is not a whole number.";
-        QTest::newRow("fraction") << 2 << 1 << "1.5" << "Seconds Bonus per Move: \"1.5\" is not a whole number.";
-        QTest::newRow("empty") << 3 << 1 << "" << "Minutes: \"\" is not a whole number.";
-        QTest::newRow("too large") << 1 << 0 << "99999999999" << "Seconds per Move: \"99999999999\" is not a whole number.";
-        QTest::newRow("no moves") << 3 << 0 << "0" << "Moves in: the number of moves must be 1 or more.";
-        QTest::newRow("negative moves") << 3 << 0 << "-40" << "Moves in: the number of moves must be 1 or more.";
+        QTest::addColumn<QString>("shownAfter");  // the value last used
+        QTest::newRow("letters") << 2 << 0 << "abc" << "Minutes per Game: \"abc\" is not a whole number." << "5";
+        QTest::newRow("fraction") << 2 << 1 << "1.5" << "Seconds Bonus per Move: \"1.5\" is not a whole number."
+                                  << "3";
+        QTest::newRow("empty") << 3 << 1 << "" << "Minutes: \"\" is not a whole number." << "120";
+        QTest::newRow("seconds in letters") << 1 << 0 << "abc" << "Seconds per Move: \"abc\" is not a whole number."
+                                            << "3";
+        QTest::newRow("too large") << 1 << 0 << "99999999999"
+                                   << "Seconds per Move: \"99999999999\" is not a whole number." << "3";
+        QTest::newRow("no moves") << 3 << 0 << "0" << "Moves in: the number of moves must be 1 or more." << "40";
+        QTest::newRow("negative moves") << 3 << 0 << "-40" << "Moves in: the number of moves must be 1 or more."
+                                        << "40";
     }
 
     void aBadFieldChangesNothing() {
@@ -350,6 +364,7 @@ private slots:
         QFETCH(int, field);
         QFETCH(QString, text);
         QFETCH(QString, message);
+        QFETCH(QString, shownAfter);
         ChooseLevel(frmLevels->Sheet2, {{frmLevels->cboxBlitz1, "5"}, {frmLevels->cboxBlitz2, "3"}});
         QVERIFY(PlayMoves(*w, ShufflePlies(3)));
         w->WhiteUsedMs = 1234;
@@ -364,10 +379,14 @@ private slots:
                                    {frmLevels->cboxSecs1},
                                    {frmLevels->cboxBlitz1, frmLevels->cboxBlitz2},
                                    {frmLevels->cboxTourn1, frmLevels->cboxTourn2, frmLevels->cboxTourn3}};
-        ChooseLevel(pages[page], {{fields[page][field], text}});
+        QVERIFY(!ChooseLevel(pages[page], {{fields[page][field], text}}));  // OK keeps the dialog open
 
         QCOMPARE(boxes.shown.size(), std::size_t(1));
         QCOMPARE(boxes.shown[0].text, message);
+        QCOMPARE(boxes.shown[0].caption, QString("Select Level"));
+        // The dialog holds the level in use again, which the computer's move reads.
+        QCOMPARE(fields[page][field]->currentText(), shownAfter);
+        QVERIFY(frmLevels->pcontrLevel->currentWidget() == frmLevels->Sheet2);
         QCOMPARE(TimeControlType.load(), 2);
         QCOMPARE(BlitzMinutes.load(), 5);
         QCOMPARE(BlitzBonus.load(), 3);
@@ -381,13 +400,67 @@ private slots:
         QVERIFY(!w->btnPonder->isChecked());
     }
 
+    void okWithARefusedValueStaysOnTheField() {
+        QWidget* focus = nullptr;
+        bool open = false;
+        QTimer::singleShot(0, frmLevels, [&] {
+            frmLevels->pcontrLevel->setCurrentWidget(frmLevels->Sheet3);
+            frmLevels->cboxTourn2->setEditText("ten");
+            frmLevels->BitBtn1->click();
+            open = frmLevels->isVisible();
+            focus = frmLevels->focusWidget();
+            frmLevels->cboxTourn2->setEditText("10");  // mended, OK now closes
+            frmLevels->BitBtn1->click();
+        });
+        w->btnCustom->trigger();
+        QVERIFY(open);
+        QVERIFY(focus == frmLevels->cboxTourn2 || focus == frmLevels->cboxTourn2->lineEdit());
+        QCOMPARE(boxes.shown.size(), std::size_t(1));
+        QCOMPARE(TimeControlType.load(), 4);
+        QCOMPARE(TournamentMinutes.load(), 10);
+    }
+
+    void cancelPutsBackTheValuesInUse() {
+        ChooseLevel(frmLevels->Sheet1, {{frmLevels->cboxSecs1, "7"}});
+        QTimer::singleShot(0, frmLevels, [] {
+            frmLevels->pcontrLevel->setCurrentWidget(frmLevels->Sheet2);
+            frmLevels->cboxSecs1->setEditText("abc");
+            frmLevels->cboxBlitz1->setEditText("15");
+            frmLevels->BitBtn2->click();
+        });
+        w->btnCustom->trigger();
+        QCOMPARE(frmLevels->cboxSecs1->currentText(), QString("7"));
+        QCOMPARE(frmLevels->cboxBlitz1->currentText(), QString("5"));
+        QVERIFY(frmLevels->pcontrLevel->currentWidget() == frmLevels->Sheet1);
+        QCOMPARE(TimeControlType.load(), 1);
+        QCOMPARE(TargetTimeMs, 7000.0);
+    }
+
+    void aLevelRefusedOutsideTheDialogChangesNothing() {
+        // As the settings file applies a stored level: the texts, then the level.
+        ChooseLevel(frmLevels->Sheet1, {{frmLevels->cboxSecs1, "7"}});
+        frmLevels->pcontrLevel->setCurrentWidget(frmLevels->Sheet2);
+        frmLevels->cboxBlitz1->setEditText("x");
+        frmLevels->cboxSecs1->setEditText("abc");
+        w->ApplyLevel(0);
+        QCOMPARE(boxes.shown.size(), std::size_t(1));
+        QCOMPARE(TimeControlType.load(), 1);
+        QCOMPARE(TargetTimeMs, 7000.0);
+        QCOMPARE(frmLevels->cboxSecs1->currentText(), QString("7"));
+        QCOMPARE(frmLevels->cboxBlitz1->currentText(), QString("5"));
+        QVERIFY(frmLevels->pcontrLevel->currentWidget() == frmLevels->Sheet1);
+    }
+
     void onlyTheChosenPageIsRead() {
         frmLevels->cboxBlitz1->setEditText("junk");
         frmLevels->cboxTourn1->setEditText("0");
-        ChooseLevel(frmLevels->Sheet1, {{frmLevels->cboxSecs1, " 12 "}});
+        QVERIFY(ChooseLevel(frmLevels->Sheet1, {{frmLevels->cboxSecs1, " 12 "}}));
         QVERIFY(boxes.shown.empty());
         QCOMPARE(TimeControlType.load(), 1);
         QCOMPARE(TargetTimeMs, 12000.0);
+        // The other pages hold no value that cannot be used.
+        QCOMPARE(frmLevels->cboxBlitz1->currentText(), QString("5"));
+        QCOMPARE(frmLevels->cboxTourn1->currentText(), QString("40"));
     }
 
     void noPeriodLengthOfZeroReachesTheClocks() {

@@ -549,15 +549,18 @@ private slots:
         QTest::addColumn<int>("plies");
         QTest::addColumn<bool>("error");
         QTest::addColumn<bool>("fileKept");  // the save dialog now names the file
-        QTest::newRow("its end") << "1. e4 e5 *" << 2 << false << true;
-        QTest::newRow("no moves") << "*" << 0 << true << false;
-        QTest::newRow("no move token first") << "1. e2e4e5 e5" << 0 << true << false;
-        QTest::newRow("no move token later") << "1. e4 e5 2. Nf3Nc6 *" << 2 << false << false;
-        QTest::newRow("illegal first") << "1. e5 *" << 0 << false << false;
-        QTest::newRow("illegal later") << "1. e4 e5 2. Ke3 Nc6 *" << 2 << false << true;
-        QTest::newRow("checkmate") << "1. f3 e5 2. g4 Qh4# 3. a3 0-1" << 4 << false << true;
+        QTest::addColumn<QString>("status");
+        const QString white = "White to move";
+        QTest::newRow("its end") << "1. e4 e5 *" << 2 << false << true << white;
+        QTest::newRow("its end, black to move") << "1. e4 e5 2. Nf3 *" << 3 << false << true << "Black to move";
+        QTest::newRow("no moves") << "*" << 0 << true << false << white;
+        QTest::newRow("no move token first") << "1. e2e4e5 e5" << 0 << true << false << white;
+        QTest::newRow("no move token later") << "1. e4 e5 2. Nf3Nc6 *" << 2 << false << false << white;
+        QTest::newRow("illegal first") << "1. e5 *" << 0 << false << false << white;
+        QTest::newRow("illegal later") << "1. e4 e5 2. Ke3 Nc6 *" << 2 << false << true << white;
+        QTest::newRow("checkmate") << "1. f3 e5 2. g4 Qh4# 3. a3 0-1" << 4 << false << true << "   Checkmate!";
         QTest::newRow("set-up position") << "[FEN \"4k3/8/8/8/8/8/4P3/4K3 w - - 0 1\"]\n1. e4 *" << 0 << true
-                                         << false;
+                                         << false << white;
     }
 
     void howALoadEnds() {
@@ -565,7 +568,9 @@ private slots:
         QFETCH(int, plies);
         QFETCH(bool, error);
         QFETCH(bool, fileKept);
+        QFETCH(QString, status);
         ResetFields = 1;
+        w->lblStatus->setText("   Moved: Nf6");  // the game before
         frmSaveGame->edtFileName->setText("other.pgn");
         QCOMPARE(Load(Tags + moves.toStdString()), plies);
         ExpectWorkerDone();
@@ -574,6 +579,7 @@ private slots:
         QCOMPARE(frmSaveGame->edtFileName->text() == w->PgnFileName, fileKept);
         QCOMPARE(ResetFields == 0, fileKept);
         QCOMPARE(LastMoveHighlight.load(), plies > 0);
+        QCOMPARE(w->lblStatus->text(), status);
         // The clocks run from the position reached, unless the game is over.
         QCOMPARE(w->tmrClock->isActive(), plies > 0 && QByteArray(QTest::currentDataTag()) != "checkmate");
     }

@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 #include "globals.h"
 #include "guiglobals.h"
@@ -53,6 +54,7 @@ private slots:
     void init() {
         boxes.answers.clear();
         boxes.shown.clear();
+        boxes.whileOpen = nullptr;
         ResetForWindowTest(&boxes);
         PonderEnabled = false;
         w = std::make_unique<PlayWindow>();
@@ -117,6 +119,7 @@ private slots:
         QCOMPARE(boxes.shown.size(), std::size_t{1});
         QCOMPARE(boxes.shown[0].text, QString("Checkmate!"));
         QCOMPARE(boxes.shown[0].caption, QString("Result"));
+        QCOMPARE(w->lblStatus->text(), QString("   Checkmate!"));
         QCOMPARE(LearnResult, -1.0);  // a mate leaves the judged result alone
         QVERIFY(w->learned.empty());
         QVERIFY(!AutoPlay);
@@ -148,24 +151,24 @@ private slots:
         QTest::addColumn<QStringList>("moves");
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("line");
-        QTest::addColumn<bool>("drawStatus");
+        QTest::addColumn<QString>("status");
         QTest::addColumn<bool>("protocol");
         const QStringList shuffle = {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8"};
         for (const bool protocol : {false, true}) {
             const char* mode = protocol ? " (protocol)" : " (window)";
             QTest::newRow(QByteArray("stalemate") + mode)
                 << "k7/8/1Q6/8/8/8/8/7K w - - 0 1" << QStringList{"b6c7"} << "Stalemate!"
-                << "1/2-1/2 {Stalemate}" << false << protocol;
+                << "1/2-1/2 {Stalemate}" << "   Stalemate!" << protocol;
             QTest::newRow(QByteArray("repetition") + mode)
-                << StartFen << shuffle << "Draw by threefold repetition!" << "1/2-1/2 {Draw by repetition}" << true
-                << protocol;
+                << StartFen << shuffle << "Draw by threefold repetition!" << "1/2-1/2 {Draw by repetition}"
+                << "   Draw!" << protocol;
             QTest::newRow(QByteArray("fifty moves") + mode)
                 << "4k3/8/8/8/8/8/8/R3K3 w - - 99 1" << QStringList{"a1a2"} << "Draw by 50 move rule!!"
-                << "1/2-1/2 {Draw by 50 move}" << true << protocol;
+                << "1/2-1/2 {Draw by 50 move}" << "   Draw!" << protocol;
             QTest::newRow(QByteArray("insufficient material") + mode)
                 << "4k3/8/8/8/8/8/3r4/3NK3 w - - 0 1" << QStringList{"e1d2"}
                 << "Draw because of insufficient material!" << "1/2-1/2 {Draw because of insufficient material}"
-                << true << protocol;
+                << "   Draw!" << protocol;
         }
     }
 
@@ -174,7 +177,7 @@ private slots:
         QFETCH(QStringList, moves);
         QFETCH(QString, box);
         QFETCH(QString, line);
-        QFETCH(bool, drawStatus);
+        QFETCH(QString, status);
         QFETCH(bool, protocol);
         w->SetUp(fen.toStdString());
         ProtocolMode = protocol;
@@ -190,7 +193,7 @@ private slots:
             QCOMPARE(boxes.shown[0].text, box);
             QCOMPARE(boxes.shown[0].caption, QString("Result"));
         }
-        if (drawStatus) QCOMPARE(w->lblStatus->text(), QString("   Draw!"));
+        QCOMPARE(w->lblStatus->text(), status);
         // The draw is the game's result and is learned at once.
         QCOMPARE(w->learned.size(), static_cast<std::size_t>(moves.size()));
         for (const LearnedMove& l : w->learned) QCOMPARE(l.result, 0.5);
@@ -220,6 +223,38 @@ private slots:
         QCOMPARE(boxes.shown.size(), std::size_t{1});
         QCOMPARE(boxes.shown[0].text, QString("Illegal move!"));
         QCOMPARE(boxes.shown[0].caption, QString("Morlaquin says:"));
+    }
+
+    void theClocksStayWithTheMoverWhileAnIllegalMoveIsRefused() {
+        // White's bishop is pinned; an earlier white move was taken back, so
+        // the record's next slot holds a position with black to move.
+        w->SetUp("4k3/4r3/8/8/8/8/4B3/4K3 b - - 0 1", 1);
+        QCOMPARE(w->PlayAll({"e8d8", "e1f1"}), 1);
+        w->TakeBackMove();
+        w->WhiteUsedMs = 1000;
+        w->BlackUsedMs = 2000;
+        w->MoveStartTick = w->now;
+        auto lit = [this] {
+            return std::make_pair(w->lblWhiteTime->palette().color(QPalette::WindowText) == QColor(0, 0, 0x80),
+                                  w->lblBlackTime->palette().color(QPalette::WindowText) == QColor(0, 0, 0x80));
+        };
+        std::pair<bool, bool> litWhileOpen;
+        boxes.whileOpen = [&](const ShownBox&) {
+            w->now += 10000;
+            w->tmrClockTimer();  // the clock timer runs on while the box waits
+            litWhileOpen = lit();
+        };
+        QCOMPARE(w->Play("e2d3"), 0);
+        QCOMPARE(boxes.shown.size(), std::size_t{1});
+        QCOMPARE(boxes.shown[0].text, QString("Illegal move!"));
+        QCOMPARE(w->WhiteUsedMs, 11000.0);
+        QCOMPARE(w->BlackUsedMs, 2000.0);
+        QCOMPARE(litWhileOpen, std::make_pair(true, false));
+        w->now += 500;
+        w->tmrClockTimer();
+        QCOMPARE(w->WhiteUsedMs, 11500.0);
+        QCOMPARE(w->BlackUsedMs, 2000.0);
+        QCOMPARE(lit(), std::make_pair(true, false));
     }
 
     void aRejectedProtocolMoveGetsOneLine_data() {

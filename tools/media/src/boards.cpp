@@ -141,8 +141,8 @@ QImage makeBoard(const SetStyle& st)
 
     int colX[9], rowY[9];
     for (int i = 0; i <= 8; ++i) {
-        colX[i] = squareEdge(w, i);
-        rowY[i] = squareEdge(h, i);
+        colX[i] = SquareEdge(w, i);
+        rowY[i] = SquareEdge(h, i);
     }
     const int left = colX[0], top = rowY[0], right = colX[8], bottom = rowY[8];
 

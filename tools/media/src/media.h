@@ -8,18 +8,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "BoardLayout.h"
+
 namespace media {
 
 // Background of every piece and marker bitmap; the program makes it transparent.
-inline constexpr QRgb kKey = 0xFFFF3399; // red 0xFF, green 0x33, blue 0x99
+inline constexpr QRgb kKey = 0xFF000000u | BOARD_KEY_RGB;
 
 inline constexpr int kBoardSize = 425;  // squares of 50 pixels
 inline constexpr int kPieceSize = 128;  // scaled down to a tenth of the board
-
-// Where the program puts things on a board image of width w (same rule down).
-inline int boardOrigin(int w) { return w / 25; }
-inline double squareSize(int w) { return w * 2.0 / 17.0; }
-inline int squareEdge(int w, int index) { return static_cast<int>(boardOrigin(w) + squareSize(w) * index); }
 
 // Placement of a figure inside its piece image, as fractions of the image side.
 // The program draws a piece image a tenth of the board wide at the top-left
@@ -41,11 +38,13 @@ struct SetStyle {
     QColor frameLine;  // the rule between frame and squares
     unsigned seed;     // texture seed
 
-    // Pieces. "ink" is the outline and detail colour.
-    QColor whiteFill, whiteFillShade, whiteInk;
-    QColor blackFill, blackFillShade, blackInk;
-    double inkWeight;     // added stroke width for the outlines, fraction of the image side
-    double blackEdge;     // width of the light rim around black figures
+    // Pieces: both colours share one silhouette. A white figure is a light
+    // body with its outline and detail lines in ink; a black figure a dark
+    // body with an ink outline and light detail lines.
+    QColor ink;
+    QColor whiteFill, whiteFillShade;
+    QColor blackFill, blackFillShade, blackLine;
+    double inkWeight;     // width of the outline, fraction of the image side
     double halo;          // width of a plain halo around all figures (0: none)
     QColor haloColour;
     bool condensed;       // narrower figures

@@ -6,6 +6,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPainterPathStroker>
 #include <QPolygonF>
 
 #include <algorithm>
@@ -15,14 +16,19 @@
 namespace media {
 namespace {
 
-// U+2654..U+2659 are the outlined (white) king..pawn, U+265A..U+265F the solid ones.
-QChar symbol(int type, int colour)
+// How far the gaps between the queen's points are closed, fraction of the image side.
+constexpr double kCrownClosing = 0.035;
+
+// U+265A..U+265F are the solid king..pawn: their silhouettes are whole (the
+// outlined symbols leave the queen's crown open), and their cut-outs are the
+// figures' detail lines.
+QChar symbol(int type)
 {
     static const int offset[7] = {0, 5, 4, 3, 2, 1, 0}; // by type: pawn 5 .. king 0
-    return QChar(0x2654 + offset[type] + (colour ? 6 : 0));
+    return QChar(0x265A + offset[type]);
 }
 
-QPainterPath glyph(int type, int colour)
+QPainterPath glyph(int type)
 {
     static bool checked = false;
     if (!checked) {
@@ -36,7 +42,7 @@ QPainterPath glyph(int type, int colour)
     font.setPixelSize(1000);
     font.setStyleStrategy(QFont::NoFontMerging);
     QPainterPath path;
-    path.addText(0, 0, font, QString(symbol(type, colour)));
+    path.addText(0, 0, font, QString(symbol(type)));
     return path;
 }
 
@@ -106,19 +112,30 @@ QPen roundPen(const QColor& c, double width)
     return QPen(QBrush(c), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
+// The region grown by r on every side, or shrunk when r < 0.
+QPainterPath grown(const QPainterPath& region, double r)
+{
+    QPainterPathStroker stroker;
+    stroker.setWidth(2 * std::abs(r));
+    stroker.setJoinStyle(Qt::RoundJoin);
+    stroker.setCapStyle(Qt::RoundCap);
+    const QPainterPath edge = stroker.createStroke(region);
+    return r > 0 ? region.united(edge) : region.subtracted(edge);
+}
+
 } // namespace
 
 QImage makePieceArt(const SetStyle& style, int type, int colour, int size)
 {
     const double n = size;
     const double squeeze = style.condensed ? 0.86 : 1.0;
-    const double kingHeight = splitContours(glyph(6, 0)).outer.boundingRect().height();
+    const double kingHeight = splitContours(glyph(6)).outer.boundingRect().height();
     double widest = 0; // widest figure, in king heights
     for (int k = 1; k <= 6; ++k)
-        widest = std::max(widest, splitContours(glyph(k, 0)).outer.boundingRect().width() * squeeze / kingHeight);
+        widest = std::max(widest, splitContours(glyph(k)).outer.boundingRect().width() * squeeze / kingHeight);
 
-    // The figures' rim or halo must end a pixel inside the image on every side.
-    const double reach = std::max(style.blackEdge + style.inkWeight / 2, style.halo + style.inkWeight);
+    // The outline or halo must end a pixel inside the image on every side.
+    const double reach = style.inkWeight / 2 + style.halo;
     const double margin = reach + 1.0 / n;
     const double bottom = std::min(kFigureBottom, 1.0 - margin);
     const double room = std::min(kFigureCentreX, 1.0 - kFigureCentreX) - margin;
@@ -126,14 +143,19 @@ QImage makePieceArt(const SetStyle& style, int type, int colour, int size)
     const double scale = height * n / kingHeight;
     const double sx = scale * squeeze;
 
-    // White and black figures of a type share the white one's placement.
-    const QRectF box = splitContours(glyph(type, 0)).outer.boundingRect();
+    const QPainterPath raw = glyph(type);
+    const QRectF box = splitContours(raw).outer.boundingRect();
     QTransform t;
     t.translate(kFigureCentreX * n - box.center().x() * sx, bottom * n - box.bottom() * scale);
     t.scale(sx, scale);
 
-    const QPainterPath shape = t.map(glyph(type, colour));
+    const QPainterPath shape = t.map(raw);
     const Contours parts = splitContours(shape);
+    // The queen's crown closed between its points, so it reads as a body.
+    const QPainterPath body = type == 5 ? grown(grown(parts.outer, kCrownClosing * n), -kCrownClosing * n)
+                                                 .united(parts.outer)
+                                        : parts.outer;
+    const QPainterPath lines = parts.outer.subtracted(shape); // the cut-outs
 
     QImage art(size, size, QImage::Format_ARGB32_Premultiplied);
     art.fill(Qt::transparent);
@@ -142,29 +164,21 @@ QImage makePieceArt(const SetStyle& style, int type, int colour, int size)
     p.setPen(Qt::NoPen);
 
     const double ink = style.inkWeight * n;
-    if (colour == 0) {
-        if (style.halo > 0) {
-            p.strokePath(parts.outer, roundPen(style.haloColour, 2 * style.halo * n + ink));
-            p.fillPath(parts.outer, style.haloColour);
-        }
-        p.fillPath(parts.outer, fillBrush(style.whiteFill, style.whiteFillShade, style.flat, size));
-        p.fillPath(shape, style.whiteInk);
-        p.strokePath(shape, roundPen(style.whiteInk, ink));
-    } else {
-        const double rim = 2 * style.blackEdge * n;
-        if (style.halo > 0) {
-            p.strokePath(parts.outer, roundPen(style.haloColour, 2 * style.halo * n + rim));
-            p.fillPath(parts.outer, style.haloColour);
-        }
-        if (rim > 0)
-            p.strokePath(parts.outer, roundPen(style.blackInk, rim));
-        p.fillPath(parts.outer, style.blackInk);
-        p.fillPath(shape, fillBrush(style.blackFill, style.blackFillShade, style.flat, size));
-        // Widen the light cut-outs a little so they survive scaling down.
-        p.strokePath(parts.inner, roundPen(style.blackInk, 0.6 * ink));
-        if (style.halo > 0 && rim == 0)
-            p.strokePath(parts.outer, roundPen(style.blackFill, 0.5 * ink));
+    if (style.halo > 0) {
+        p.strokePath(body, roundPen(style.haloColour, 2 * style.halo * n + ink));
+        p.fillPath(body, style.haloColour);
     }
+    const bool white = colour == 0;
+    p.fillPath(body, white ? fillBrush(style.whiteFill, style.whiteFillShade, style.flat, size)
+                           : fillBrush(style.blackFill, style.blackFillShade, style.flat, size));
+    // Detail lines; the dark ones widened a little so they survive scaling down.
+    if (white) {
+        p.fillPath(lines, style.ink);
+        p.strokePath(parts.inner, roundPen(style.ink, 0.4 * ink));
+    } else {
+        p.fillPath(lines, style.blackLine);
+    }
+    p.strokePath(body, roundPen(style.ink, ink));
     p.end();
     return art;
 }

@@ -51,7 +51,7 @@ QImage composePreview(const QString& dataDir, const QString& set, int s, bool wh
         return QImage();
     }
     board = board.convertToFormat(QImage::Format_RGB32).scaled(s, s, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const int w = s, h = s, piece = s / 10;
+    const int w = s, h = s, piece = PieceImageSide(s);
 
     QImage pieces[12];
     for (int i = 0; i < 12; ++i) {
@@ -68,19 +68,15 @@ QImage composePreview(const QString& dataDir, const QString& set, int s, bool wh
     p.setRenderHint(QPainter::TextAntialiasing);
 
     // Coordinates, where the program puts them.
-    // The label's whole cell (ascent + descent) is h div 25 high, its top at the given y.
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(qMax(1, int(h / 25 / 1.164 + 0.5)));
-    font.setBold(h / 25 >= 11);
+    const QFont font = CoordinateFont(QFont(QStringLiteral("DejaVu Sans")), h);
     p.setFont(font);
     p.setPen(labelColour(set));
     const int ascent = QFontMetrics(font).ascent();
     for (int i = 0; i < 8; ++i) {
-        const double r = i + 0.6;
         const QString rank = QString::number(whiteAtBottom ? 8 - i : i + 1);
         const QString file = QString(QChar("ABCDEFGH"[whiteAtBottom ? i : 7 - i]));
-        p.drawText(w / 90 - 3, int(r * h * 2 / 17) + ascent, rank);
-        p.drawText(int(r * w * 2 / 17), h - h / 28 + ascent, file);
+        p.drawText(RankLabelLeft(w), RankLabelTop(h, i) + ascent, rank);
+        p.drawText(FileLabelLeft(w, i), FileLabelTop(h) + ascent, file);
     }
 
     // A position from a Spanish opening, after 3.Bb5 (the last move marked).
@@ -89,7 +85,7 @@ QImage composePreview(const QString& dataDir, const QString& set, int s, bool wh
     auto place = [&](int square) {
         const int file = square % 8, rank = square / 8;
         const int col = whiteAtBottom ? file : 7 - file, row = whiteAtBottom ? 7 - rank : rank;
-        return QPoint(int(w / 25 + w * 2.0 / 17 * col), int(h / 25 + h * 2.0 / 17 * row));
+        return QPoint(SquareEdge(w, col), SquareEdge(h, row));
     };
     for (int row = 0; row < 8; ++row)
         for (int file = 0; file < 8; ++file) {
