@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "ChessGUI.h"
-#include "bitboard.h"
 #include "dialogs/About.h"
 #include "dialogs/Debug.h"
 #include "dialogs/LEVELS.h"

@@ -15,7 +15,6 @@
 
 class QAction;
 class QCloseEvent;
-class QColor;
 class QColorDialog;
 class QFileDialog;
 class QShowEvent;
