@@ -301,8 +301,8 @@ public:
     // ---- Settings file and option menus (Settings.cpp).
     // The settings file, in the user's folder.
     QString SettingsFile;
-    // The hash size last set, in megabytes.
-    int HashSizeMB = 0;
+    // The hash size last set, in megabytes; before that the menu's checked 4 MB.
+    int HashSizeMB = 4;
     // Replaces both hash tables by ones of about the size asked (the power
     // of two at or above it, halved when that is more than 1 MB over). A
     // size the machine cannot hold gives the start-up table and a message.

@@ -440,6 +440,18 @@ private slots:
         QVERIFY(boxes.shown[1].text.contains("Morlaquin.ini"));
         QVERIFY(QFileInfo(File()).isDir());
     }
+
+    // A saved size the machine cannot hold: the start-up table, said, and
+    // the menu's 4 MB saved instead of a size that was never in use.
+    void aSavedHashSizeTooLargeIsSaidAndNotKept() {
+        WriteWholeFile(File(), "[Settings]\nHashSize=2147483647\n");
+        Start();
+        QCOMPARE(boxes.shown.size(), std::size_t{1});
+        QCOMPARE(boxes.shown[0].text, QString("Error initializing hash!"));
+        QCOMPARE(HashTableEntries, INITIAL_HASH_ENTRIES);
+        QVERIFY(Close(BoxAnswer::Yes));
+        QCOMPARE(Key("Settings", "HashSize"), QString("4"));
+    }
 };
 
 QTEST_MAIN(SettingsTest)
