@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "ChessGUI.h"
-#include "bitboard.h"
 #include "dialogs/About.h"
 #include "dialogs/Debug.h"
 #include "dialogs/LEVELS.h"
@@ -108,10 +107,6 @@ int main(int argc, char* argv[]) {
         AboutBox = new TAboutBox(window.get());
         frmPromote = new TfrmPromote(window.get());
         frmSaveGame = new TfrmSaveGame(window.get());
-        // The first save proposes a file and the player names.
-        frmSaveGame->VersionField = QString::fromStdString(VersionText);
-        ResetFields = 1;
-        EngineIsBlack = 1;
         frmOpenGame = new TfrmOpenGame(window.get());
         frmLevels = new TfrmLevels(window.get());
         frmPersonality = new TfrmPersonality(window.get());

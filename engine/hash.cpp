@@ -1,5 +1,8 @@
 #include "hash.h"
 
+#include <unistd.h>
+
+#include <bit>
 #include <new>
 
 #include "bitboard.h"
@@ -233,12 +236,25 @@ void FreeHashTables() {
     PawnHashTable = nullptr;
 }
 
-u64 ResizeHashTables(u64 bytes) {
+u64 PhysicalMemoryBytes() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0) return 0;
+    return static_cast<u64>(pages) * static_cast<u64>(pageSize);
+}
+
+bool ResizeHashTables(u64 bytes) {
     u64 entries = bytes / sizeof(HashEntry);
     if (entries < 1) entries = 1;
     entries = std::bit_floor(entries);
-    HashTableEntries = entries;
+    // Memory the machine does not have would be promised by the system and
+    // then taken back by ending the program while the table is cleared.
+    const u64 physical = PhysicalMemoryBytes();
+    const u64 pawnBytes = PawnHashEntries * sizeof(PawnHashEntry);
+    const bool fits =
+        physical == 0 || (physical > pawnBytes && entries <= (physical - pawnBytes) / sizeof(HashEntry));
+    HashTableEntries = fits ? entries : INITIAL_HASH_ENTRIES;
     AllocateHashTables();
     ClearHashTables();
-    return HashTableEntries;
+    return fits && HashTableEntries == entries;
 }

@@ -35,11 +35,14 @@ void StorePawnHash(u32 keyLo, u32 keyHi, int score, u64 maskB, u64 maskA, int in
 void AllocateHashTables();
 void ClearHashTables();
 void FreeHashTables();
+// The machine's physical memory in bytes, 0 when it cannot be told.
+u64 PhysicalMemoryBytes();
 // Frees and reallocates the main table for a size in bytes (rounded down to a
 // power of two of entries, at least one), keeps the pawn table's size, clears
-// both. Falls back to 131072 entries when the allocation fails. Returns the
-// number of main entries.
-u64 ResizeHashTables(u64 bytes);
+// both. False when the machine cannot hold the tables (more than its
+// physical memory, or the allocation fails): the main table then has its
+// start-up 131072 entries.
+bool ResizeHashTables(u64 bytes);
 
 inline u32 KeyLo(u64 key) { return static_cast<u32>(key); }
 inline u32 KeyHi(u64 key) { return static_cast<u32>(key >> 32); }

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "ChessGUI.h"
+#include "colours.h"
 #include "dialogs/LEVELS.h"
 #include "eval.h"
 #include "globals.h"
@@ -18,20 +19,10 @@
 
 namespace {
 
-const QColor ClockBlack(0, 0, 0);
-const QColor ClockNavy(0, 0, 0x80);  // 0x800000 as blue-green-red
+const QColor ClockBlack = ColourFromValue(0);
+const QColor ClockNavy = ColourFromValue(0x800000);
 
-TfrmLevels* Levels(QWidget* owner) {
-    if (frmLevels == nullptr) frmLevels = new TfrmLevels(owner);
-    return frmLevels;
-}
-
-void SetLabelColour(QLabel* label, const QColor& colour) {
-    QPalette p = label->palette();
-    if (p.color(QPalette::WindowText) == colour) return;
-    p.setColor(QPalette::WindowText, colour);
-    label->setPalette(p);
-}
+void SetLabelColour(QLabel* label, const QColor& colour) { SetPaletteColour(label, QPalette::WindowText, colour); }
 
 }  // namespace
 
@@ -163,7 +154,7 @@ void TfrmWinRovik::ResetClocks() {
 }
 
 void TfrmWinRovik::ApplyLevel(int mode) {
-    TfrmLevels* levels = Levels(this);
+    TfrmLevels* levels = LevelsDialog(this);
     QWidget* page = levels->pcontrLevel->currentWidget();
     const bool chosenLevel = mode != 4 && mode != 6;
 
@@ -227,7 +218,7 @@ void TfrmWinRovik::tmrClockTimer() {
 }
 
 void TfrmWinRovik::btnCustomClick() {
-    if (Levels(this)->exec() == QDialog::Accepted) ApplyLevel(0);
+    if (LevelsDialog(this)->exec() == QDialog::Accepted) ApplyLevel(0);
 }
 
 void TfrmWinRovik::btnInfiniteClick() { ApplyLevel(4); }

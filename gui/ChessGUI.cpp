@@ -130,6 +130,7 @@ TfrmWinRovik::TfrmWinRovik(QWidget* parent)
 
     AppDir = StartupDirectory();
     UserDir = UserFilesDirectory(AppDir);
+    SettingsFile = QString::fromStdString(UserFilePath(AppDir, UserDir, "Morlaquin.ini"));
     PieceSetDir = AppDir + "/images/wood/";
     {
         // Without its pictures the window cannot start; protocol mode shows
@@ -262,14 +263,19 @@ void TfrmWinRovik::BuildComponents() {
         l->addWidget(lblStatus);
     }
 
-    auto captionGrid = [](QWidget* panel, std::initializer_list<std::pair<const char*, QLabel*>> rows) {
+    // A window's title above its rows of caption and value.
+    auto captionGrid = [](QWidget* panel, QLabel* title, std::initializer_list<std::pair<QLabel*, QLabel*>> rows) {
         auto* g = new QGridLayout(panel);
         g->setContentsMargins(4, 2, 4, 2);
         g->setHorizontalSpacing(4);
         g->setVerticalSpacing(0);
-        int r = 0;
+        QFont bold = title->font();
+        bold.setBold(true);
+        title->setFont(bold);
+        g->addWidget(title, 0, 0, 1, 2);
+        int r = 1;
         for (const auto& [caption, value] : rows) {
-            g->addWidget(new QLabel(caption, panel), r, 0);
+            g->addWidget(caption, r, 0);
             g->addWidget(value, r, 1);
             ++r;
         }
@@ -277,28 +283,39 @@ void TfrmWinRovik::BuildComponents() {
     };
 
     pnlThink = MakePanel(Panel10, "pnlThink");
+    Label5 = MakeLabel(pnlThink, "Label5", "Think window");
+    Label1 = MakeLabel(pnlThink, "Label1", "Score:");
     lblScore = MakeLabel(pnlThink, "lblScore", "");
+    Label2 = MakeLabel(pnlThink, "Label2", "Best move:");
     lblBestMove = MakeLabel(pnlThink, "lblBestMove", "");
+    Label3 = MakeLabel(pnlThink, "Label3", "Current move:");
     lblCurrentMove = MakeLabel(pnlThink, "lblCurrentMove", "");
+    Label4 = MakeLabel(pnlThink, "Label4", "Depth:");
     lblDepth = MakeLabel(pnlThink, "lblDepth", "");
-    captionGrid(pnlThink, {{"Score:", lblScore},
-                           {"Best move:", lblBestMove},
-                           {"Current move:", lblCurrentMove},
-                           {"Depth:", lblDepth}});
+    captionGrid(pnlThink, Label5,
+                {{Label1, lblScore}, {Label2, lblBestMove}, {Label3, lblCurrentMove}, {Label4, lblDepth}});
 
     pnlLastMove = MakePanel(Panel10, "pnlLastMove");
+    Label14 = MakeLabel(pnlLastMove, "Label14", "Last move");
+    label22 = MakeLabel(pnlLastMove, "label22", "Move:");
     lblLastMove = MakeLabel(pnlLastMove, "lblLastMove", "");
+    label20 = MakeLabel(pnlLastMove, "label20", "Score:");
     lblLastScore = MakeLabel(pnlLastMove, "lblLastScore", "");
+    label21 = MakeLabel(pnlLastMove, "label21", "Depth:");
     lblLastDepth = MakeLabel(pnlLastMove, "lblLastDepth", "");
+    label12 = MakeLabel(pnlLastMove, "label12", "Nodes");
     lblLastNodes = MakeLabel(pnlLastMove, "lblLastNodes", "");
+    Label7 = MakeLabel(pnlLastMove, "Label7", "Time:");
     lblLastTime = MakeLabel(pnlLastMove, "lblLastTime", "");
+    Label9 = MakeLabel(pnlLastMove, "Label9", "Nodes/s:");
     lblLastNS = MakeLabel(pnlLastMove, "lblLastNS", "");
-    captionGrid(pnlLastMove, {{"Move:", lblLastMove},
-                              {"Score:", lblLastScore},
-                              {"Depth:", lblLastDepth},
-                              {"Nodes", lblLastNodes},
-                              {"Time:", lblLastTime},
-                              {"Nodes/s:", lblLastNS}});
+    captionGrid(pnlLastMove, Label14,
+                {{label22, lblLastMove},
+                 {label20, lblLastScore},
+                 {label21, lblLastDepth},
+                 {label12, lblLastNodes},
+                 {Label7, lblLastTime},
+                 {Label9, lblLastNS}});
 
     Panel5 = MakePanel(Panel10, "Panel5");
     strMoves = new QTableWidget(MOVE_GRID_ROWS, 2, Panel5);
@@ -424,10 +441,24 @@ void TfrmWinRovik::BuildMenus() {
 
     View1 = menuBar()->addMenu("&View");
     View1->setObjectName("View1");
+    item(View1, btnThinkwindow, "btnThinkwindow", "&Think Window", &TfrmWinRovik::btnThinkwindowClick, nullptr, true);
+    btnThinkwindow->setChecked(true);
+    item(View1, btnLastMoveWindow, "btnLastMoveWindow", "&Last Move Window", &TfrmWinRovik::btnLastMoveWindowClick,
+         nullptr, true);
+    btnLastMoveWindow->setChecked(true);
+    item(View1, ChessClocks1, "ChessClocks1", "Chess &Clocks", &TfrmWinRovik::ChessClocks1Click, nullptr, true);
+    ChessClocks1->setChecked(true);
     item(View1, ShowDebugWindow1, "ShowDebugWindow1", "&Debug Window", &TfrmWinRovik::ShowDebugWindow1Click,
          nullptr, true);
     ShowDebugWindow1->setEnabled(false);
     ShowDebugWindow1->setVisible(false);
+    item(View1, TournamentMode, "TournamentMode", "Tournament Mode", &TfrmWinRovik::TournamentModeClick, nullptr,
+         true);
+    TournamentMode->setEnabled(false);
+    TournamentMode->setVisible(false);
+    item(View1, PrincipalVariation1, "PrincipalVariation1", "Principal Variation",
+         &TfrmWinRovik::PrincipalVariation1Click, nullptr, true);
+    PrincipalVariation1->setChecked(true);
 
     Level1 = menuBar()->addMenu("Level");
     Level1->setObjectName("Level1");
@@ -441,6 +472,17 @@ void TfrmWinRovik::BuildMenus() {
 
     Board1 = menuBar()->addMenu("Board");
     Board1->setObjectName("Board1");
+    item(Board1, DefaultPieces, "DefaultPieces", "Wood", &TfrmWinRovik::DefaultPiecesClick, nullptr, true);
+    DefaultPieces->setChecked(true);
+    item(Board1, StonePieces, "StonePieces", "Marble", &TfrmWinRovik::StonePiecesClick, nullptr, true);
+    item(Board1, NewsPieces, "NewsPieces", "News", &TfrmWinRovik::NewsPiecesClick, nullptr, true);
+    item(Board1, ChallengerPieces, "ChallengerPieces", "Challenger", &TfrmWinRovik::ChallengerPiecesClick, nullptr,
+         true);
+    item(Board1, ModernPieces, "ModernPieces", "Modern", &TfrmWinRovik::ModernPiecesClick, nullptr, true);
+    item(Board1, Modern2Pieces, "Modern2Pieces", "Modern2", &TfrmWinRovik::Modern2PiecesClick, nullptr, true);
+    Board1->addSeparator()->setObjectName("N6");
+    item(Board1, TextColor1, "TextColor1", "&Font Colour", &TfrmWinRovik::TextColor1Click);
+    item(Board1, BackgroundColour1, "BackgroundColour1", "&Background Colour", &TfrmWinRovik::BackgroundColour1Click);
     Board1->addSeparator()->setObjectName("N10");
     item(Board1, Coordinates, "Coordinates", "Show &Coordinates", &TfrmWinRovik::CoordinatesClick, nullptr, true);
     Coordinates->setChecked(true);
@@ -454,8 +496,27 @@ void TfrmWinRovik::BuildMenus() {
     item(Options1, Sounds1, "Sounds1", "&Sounds", &TfrmWinRovik::Sounds1Click, nullptr, true);
     Sounds1->setChecked(true);
     Options1->addSeparator()->setObjectName("N2");
+    item(Options1, btnUseBook, "btnUseBook", "Use Opening &Book", &TfrmWinRovik::btnUseBookClick, nullptr, true);
+    btnUseBook->setChecked(true);
+    item(Options1, UseHash, "UseHash", "Use &Hash Table", &TfrmWinRovik::UseHashClick, nullptr, true);
+    UseHash->setChecked(true);
     item(Options1, btnPonder, "btnPonder", "&Ponder", &TfrmWinRovik::btnPonderClick, nullptr, true);
     btnPonder->setChecked(true);
+    Options1->addSeparator()->setObjectName("N8");
+    item(Options1, EnableBookLearning1, "EnableBookLearning1", "Enable Book Learning",
+         &TfrmWinRovik::EnableBookLearning1Click, nullptr, true);
+    EnableBookLearning1->setChecked(true);
+    item(Options1, btnResign, "btnResign", "Enable Resigning", &TfrmWinRovik::btnResignClick, nullptr, true);
+    btnResign->setChecked(true);
+
+    Hash1 = menuBar()->addMenu("&Hash Table");
+    Hash1->setObjectName("Hash1");
+    item(Hash1, btnHash1, "btnHash1", "&4 MB", &TfrmWinRovik::btnHash1Click, nullptr, true);
+    btnHash1->setChecked(true);
+    item(Hash1, btnHash2, "btnHash2", "&8 MB", &TfrmWinRovik::btnHash2Click, nullptr, true);
+    item(Hash1, btnHash3, "btnHash3", "&16 MB", &TfrmWinRovik::btnHash3Click, nullptr, true);
+    item(Hash1, btnHash4, "btnHash4", "&32 MB", &TfrmWinRovik::btnHash4Click, nullptr, true);
+    item(Hash1, btnHash5, "btnHash5", "&Custom...", &TfrmWinRovik::btnHash5Click, nullptr, true);
 
     Help1 = menuBar()->addMenu("Help");
     Help1->setObjectName("Help1");
@@ -671,9 +732,17 @@ void TfrmWinRovik::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (!ProtocolMode && PendingCommand != CMD_QUIT) {
-        StopSearch = true;
-        PendingCommand = CMD_QUIT;
+    // A close asked for while the question is up is that close.
+    if (AskingToClose) {
+        event->ignore();
+        return;
+    }
+    AskingToClose = true;
+    const bool closing = FormClose();
+    AskingToClose = false;
+    if (!closing) {
+        event->ignore();
+        return;
     }
     SetTimerEnabled(Timer1, false);
     SetTimerEnabled(tmrClock, false);
@@ -693,7 +762,7 @@ void TfrmWinRovik::showEvent(QShowEvent* event) {
 void TfrmWinRovik::ResetGame() {
     if (LearnResult >= 0) {
         // The game as played, also when the user has gone back in it.
-        const int plies = std::min(LastPly, 60);
+        const int plies = BookLearningEnabled ? std::min(LastPly, 60) : 0;
         for (int i = 0; i < plies; ++i) LearnMove(PositionHistory[i], MoveCodes[i], LearnResult);
     }
     LearnResult = -1.0;

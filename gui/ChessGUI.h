@@ -15,6 +15,7 @@
 
 class QAction;
 class QCloseEvent;
+class QColorDialog;
 class QFileDialog;
 class QShowEvent;
 class QLabel;
@@ -96,6 +97,19 @@ public:
     QLabel* lblLastNodes;
     QLabel* lblLastTime;
     QLabel* lblLastNS;
+    // Captions of the think and last-move windows.
+    QLabel* Label5;   // "Think window"
+    QLabel* Label1;   // "Score:"
+    QLabel* Label2;   // "Best move:"
+    QLabel* Label3;   // "Current move:"
+    QLabel* Label4;   // "Depth:"
+    QLabel* Label14;  // "Last move"
+    QLabel* label22;  // "Move:"
+    QLabel* label20;  // "Score:"
+    QLabel* label21;  // "Depth:"
+    QLabel* label12;  // "Nodes"
+    QLabel* Label7;   // "Time:"
+    QLabel* Label9;   // "Nodes/s:"
 
     QTableWidget* strMoves;
 
@@ -126,12 +140,35 @@ public:
     QAction* btnPonder;
     QAction* btnExit;
     QMenu* View1;
+    QAction* btnThinkwindow;
+    QAction* btnLastMoveWindow;
+    QAction* ChessClocks1;
     QAction* ShowDebugWindow1;
+    QAction* TournamentMode;  // checked: no game-end message boxes
+    QAction* PrincipalVariation1;
     QMenu* Board1;
+    QAction* DefaultPieces;
+    QAction* StonePieces;
+    QAction* NewsPieces;
+    QAction* ChallengerPieces;
+    QAction* ModernPieces;
+    QAction* Modern2Pieces;
+    QAction* TextColor1;
+    QAction* BackgroundColour1;
     QAction* Coordinates;
     QAction* ShowMovedPiece;  // the computer's and a loaded game's last move are marked
     QAction* Swapsides1;
     QAction* Sounds1;
+    QAction* btnUseBook;
+    QAction* UseHash;
+    QAction* EnableBookLearning1;
+    QAction* btnResign;
+    QMenu* Hash1;
+    QAction* btnHash1;
+    QAction* btnHash2;
+    QAction* btnHash3;
+    QAction* btnHash4;
+    QAction* btnHash5;
     QMenu* Help1;
     QAction* Contents1;
     QAction* About1;
@@ -260,9 +297,53 @@ public:
     // Material sums of the game board, the start position and the record
     // from the piece values in use.
     void RecomputeMaterial();
-    // At the first showing: the personality "Morlaquin" of the personality
-    // file applied, and its name in the caption.
-    void ApplyStartPersonality();
+
+    // ---- Settings file and option menus (Settings.cpp).
+    // The settings file, in the user's folder.
+    QString SettingsFile;
+    // The hash size last set, in megabytes; before that the menu's checked 4 MB.
+    int HashSizeMB = 4;
+    // Replaces both hash tables by ones of about the size asked (the power
+    // of two at or above it, halved when that is more than 1 MB over). A
+    // size the machine cannot hold gives the start-up table and a message.
+    void SetHashSize(int megabytes, bool announce);
+    void btnHash1Click();
+    void btnHash2Click();
+    void btnHash3Click();
+    void btnHash4Click();
+    // The size typed into a box.
+    void btnHash5Click();
+    // Option items: each inverts its check and passes it on.
+    void UseHashClick();
+    void btnThinkwindowClick();
+    void btnLastMoveWindowClick();
+    void btnUseBookClick();
+    void TournamentModeClick();
+    void ChessClocks1Click();
+    void PrincipalVariation1Click();
+    void EnableBookLearning1Click();
+    void btnResignClick();
+    // The close handler: asks "Save settings?" and on Yes writes the
+    // settings file. False when the window stays open.
+    bool FormClose();
+
+    // ---- Piece sets and colours (PieceSets.cpp). Colours are 0x00BBGGRR.
+    void DefaultPiecesClick();
+    void StonePiecesClick();
+    void NewsPiecesClick();
+    void ChallengerPiecesClick();
+    void ModernPiecesClick();
+    void Modern2PiecesClick();
+    // The text colour of the side panels, the move list and the line below
+    // the board (the coordinates take it at the next board layout).
+    void SetTextColour(int colour);
+    // The background of the window and of its panels.
+    void SetBackgroundColour(int colour);
+    int TextColour() const;
+    int BackgroundColour() const;
+    void TextColor1Click();
+    void BackgroundColour1Click();
+    QColorDialog* ColorDialog = nullptr;  // made at first use; shared by both colour items
 
     // ---- Window life.
     void btnExitClick();
@@ -340,7 +421,7 @@ public:
 
     // ---- Protocol mode.
     // The show handler (also called without showing in protocol mode): the
-    // protocol branch first.
+    // protocol branch first, then, the first time, the settings file.
     void FormShow();
     // The protocol branch: the window's content and menus hidden, the reader
     // thread started, "feature done=1" written.
@@ -403,7 +484,22 @@ private:
     bool SoundOpened = false;
     bool InTick = false;
     bool CloseDeferred = false;
-    bool StartPersonalityApplied = false;
+    bool AskingToClose = false;
+    bool SettingsRead = false;
+    // The settings step of the show handler; in protocol mode only the
+    // engine's settings.
+    void ReadSettings();
+    // After Yes to "Save settings?": false, with a message, when a value
+    // cannot be written (nothing is written then). A file that cannot be
+    // replaced is said, and the result is true.
+    bool WriteSettings();
+    // The Board menu's piece set of the row (0 Wood .. 5 Modern2) checked,
+    // the others not, and its directory in PieceSetDir.
+    void MarkPieceSet(int row);
+    // The row of the piece set checked.
+    int CheckedPieceSet() const;
+    // A piece-set item: the set with its colours, drawn.
+    void ChoosePieceSet(int row);
     std::unique_ptr<xboard> Reader;
 };
 

@@ -45,11 +45,6 @@ QString PersonalityName() {
     return "Morlaquin";
 }
 
-TfrmLevels* LevelsDialog(QWidget* owner) {
-    if (frmLevels == nullptr) frmLevels = new TfrmLevels(owner);
-    return frmLevels;
-}
-
 // The game commands that must wait while the computer thinks.
 void EnableGameItems(QObject* window, bool enabled) {
     auto set = [window, enabled](const char* name) {

@@ -1,4 +1,4 @@
-// The main window's personality item and the personality it starts with.
+// The main window's personality item.
 #include <QComboBox>
 
 #include "ChessGUI.h"
@@ -24,15 +24,4 @@ void TfrmWinRovik::RecomputeMaterial() {
     ComputeMaterial(&GameBoard.Pos);
     ComputeMaterial(&StartPosition);
     for (int p = 0; p <= LastPly; ++p) ComputeMaterial(&PositionHistory[p]);
-}
-
-void TfrmWinRovik::ApplyStartPersonality() {
-    if (StartPersonalityApplied) return;
-    StartPersonalityApplied = true;
-    TfrmPersonality* dialog = PersonalityDialog(this);
-    dialog->FillNameList();
-    dialog->SelectPersonality("Morlaquin");
-    dialog->ApplySettings();
-    RecomputeMaterial();
-    setWindowTitle("Personality: " + dialog->cboxName->currentText());
 }

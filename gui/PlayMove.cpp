@@ -194,10 +194,9 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
         if (end.result == 2 && LearnResult == -1.0) LearnResult = 0.5;
         SetTimerEnabled(tmrClock, false);
         lblStatus->setText(end.status);
-        const QAction* tournament = findChild<QAction*>("TournamentMode");
         if (ProtocolMode)
             SendProtocolLine(end.line);
-        else if (!quiet && !(tournament && tournament->isChecked()))
+        else if (!quiet && !TournamentMode->isChecked())
             ShowMessageBox(this, end.box, "Result");
         AutoPlay = false;
         Autoplay->setChecked(false);
@@ -206,7 +205,7 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
 
     // Book learning, once a result is known.
     if (LearnResult >= 0) {
-        const int plies = std::min(CurrentPly, 60);
+        const int plies = BookLearningEnabled ? std::min(CurrentPly, 60) : 0;
         for (int i = 0; i < plies; ++i) LearnMove(PositionHistory[i], MoveCodes[i], LearnResult);
         LearnResult = -2.0;
     }

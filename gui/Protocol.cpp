@@ -17,7 +17,7 @@
 
 void TfrmWinRovik::FormShow() {
     if (ProtocolMode) StartProtocolMode();
-    ApplyStartPersonality();
+    ReadSettings();
 }
 
 void TfrmWinRovik::StartProtocolMode() {
@@ -67,8 +67,7 @@ i64 TfrmWinRovik::MoveRequestTick() {
 void TfrmWinRovik::TakeProtocolSettings() {
     if (ProtocolSecondsPending) {
         ProtocolSecondsPending = false;
-        if (frmLevels == nullptr) frmLevels = new TfrmLevels(this);
-        frmLevels->cboxSecs1->setEditText(QString::number(ProtocolSecondsPerMove));
+        LevelsDialog(this)->cboxSecs1->setEditText(QString::number(ProtocolSecondsPerMove));
         TargetTimeMs = ProtocolSecondsPerMove * 1000.0;
     }
 }

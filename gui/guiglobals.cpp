@@ -12,6 +12,7 @@ std::atomic<bool> LastMoveHighlight{false};
 std::atomic<bool> SoundsOn{true};
 std::atomic<bool> UseBook{true};
 std::atomic<bool> ResignEnabled{false};
+std::atomic<bool> BookLearningEnabled{true};
 
 std::atomic<int> TimeControlType{0};
 std::atomic<double> BlitzMinutes{0};
@@ -42,6 +43,7 @@ void ResetGuiState() {
     SoundsOn = true;
     UseBook = true;
     ResignEnabled = false;
+    BookLearningEnabled = true;
     TimeControlType = 0;
     BlitzMinutes = 0;
     BlitzBonus = 0;

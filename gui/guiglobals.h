@@ -37,6 +37,7 @@ extern std::atomic<bool> LastMoveHighlight;
 extern std::atomic<bool> SoundsOn;  // the move sound plays
 extern std::atomic<bool> UseBook;        // the computer plays from its books
 extern std::atomic<bool> ResignEnabled;  // the computer may resign
+extern std::atomic<bool> BookLearningEnabled;  // results of games go into the learning book
 
 // Time control: 1 seconds per move, 2 blitz, 4 tournament.
 extern std::atomic<int> TimeControlType;

@@ -1,5 +1,6 @@
 #include "messageboxes.h"
 
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -55,6 +56,14 @@ bool MessageBoxes::RunFileDialog(QFileDialog*, QString*) { return false; }
 
 bool MessageBoxes::AskText(QWidget*, const QString&, const QString&, QString*) { return false; }
 
+bool MessageBoxes::RunColorDialog(QColorDialog*, QColor*) { return false; }
+
+bool WidgetMessageBoxes::RunColorDialog(QColorDialog* dialog, QColor* colour) {
+    if (dialog->exec() != QDialog::Accepted) return false;
+    *colour = dialog->selectedColor();
+    return true;
+}
+
 bool WidgetMessageBoxes::AskText(QWidget* parent, const QString& caption, const QString& prompt, QString* text) {
     bool ok = false;
     const QString typed = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, *text, &ok);
@@ -88,3 +97,5 @@ QString InputBox(QWidget* parent, const QString& caption, const QString& prompt,
 }
 
 bool ChooseFile(QFileDialog* dialog, QString* fileName) { return Boxes().RunFileDialog(dialog, fileName); }
+
+bool ChooseColour(QColorDialog* dialog, QColor* colour) { return Boxes().RunColorDialog(dialog, colour); }

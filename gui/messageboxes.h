@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QColor;
+class QColorDialog;
 class QFileDialog;
 class QWidget;
 
@@ -23,6 +25,9 @@ public:
     // An input box for one line of text, *text its default: true with the
     // text typed when OK was chosen. Boxes that show nothing cancel it.
     virtual bool AskText(QWidget* parent, const QString& caption, const QString& prompt, QString* text);
+    // Runs a colour dialog modally: true with the colour chosen with OK.
+    // Boxes that show nothing cancel it.
+    virtual bool RunColorDialog(QColorDialog* dialog, QColor* colour);
 };
 
 // Real modal boxes.
@@ -32,6 +37,7 @@ public:
                    BoxButtons buttons) override;
     bool RunFileDialog(QFileDialog* dialog, QString* fileName) override;
     bool AskText(QWidget* parent, const QString& caption, const QString& prompt, QString* text) override;
+    bool RunColorDialog(QColorDialog* dialog, QColor* colour) override;
 };
 
 // The answer of a box closed without a choice: Cancel, or No when there is
@@ -50,3 +56,5 @@ BoxAnswer AskQuestion(QWidget* parent, const QString& text, const QString& capti
 QString InputBox(QWidget* parent, const QString& caption, const QString& prompt, const QString& defaultText);
 // A file dialog through the boxes in use.
 bool ChooseFile(QFileDialog* dialog, QString* fileName);
+// A colour dialog through the boxes in use.
+bool ChooseColour(QColorDialog* dialog, QColor* colour);

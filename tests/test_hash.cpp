@@ -1,3 +1,4 @@
+#include <bit>
 #include <set>
 
 #include "bitboard.h"
@@ -179,15 +180,33 @@ TEST_F(HashTables, PawnEntryRoundTripSignExtends) {
 
 TEST_F(HashTables, ResizeKeepsAPowerOfTwoAndEmpties) {
     StoreHash(60, 1, HASH_EXACT, 5, 5, 9);
-    EXPECT_EQ(ResizeHashTables(1u << 20), (1u << 20) / 16);
+    EXPECT_TRUE(ResizeHashTables(1u << 20));
+    EXPECT_EQ(HashTableEntries, (1u << 20) / 16);
     EXPECT_EQ(ProbeHashMove(5, 5), 0);
-    EXPECT_EQ(ResizeHashTables(3000), 128u);
-    EXPECT_EQ(ResizeHashTables(5), 1u);
+    EXPECT_TRUE(ResizeHashTables(3000));
+    EXPECT_EQ(HashTableEntries, 128u);
+    EXPECT_TRUE(ResizeHashTables(5));
+    EXPECT_EQ(HashTableEntries, 1u);
     // Every key lands in the one slot.
     StoreHash(60, 1, HASH_EXACT, 0xFFFFFFFF, 5, 9);
     EXPECT_EQ(ProbeHashMove(0xFFFFFFFF, 5), 9);
     EXPECT_EQ(PawnHashEntries, INITIAL_PAWN_HASH_ENTRIES);
     ResizeHashTables(INITIAL_HASH_ENTRIES * 16);
+}
+
+// More than the machine holds is never allocated (the system would grant
+// it and end the program once the table is cleared): the start-up size.
+TEST_F(HashTables, ASizeAboveThePhysicalMemoryIsRefused) {
+    const u64 physical = PhysicalMemoryBytes();
+    ASSERT_GT(physical, 0u);
+    EXPECT_TRUE(ResizeHashTables(1u << 16));
+    StoreHash(60, 1, HASH_EXACT, 5, 5, 9);
+    EXPECT_FALSE(ResizeHashTables(std::bit_ceil(physical)));
+    EXPECT_EQ(HashTableEntries, INITIAL_HASH_ENTRIES);
+    EXPECT_EQ(ProbeHashMove(5, 5), 0);
+    StoreHash(60, 1, HASH_EXACT, 5, 5, 9);
+    EXPECT_EQ(ProbeHashMove(5, 5), 9);
+    EXPECT_EQ(PawnHashEntries, INITIAL_PAWN_HASH_ENTRIES);
 }
 
 }  // namespace

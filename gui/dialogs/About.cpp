@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "colours.h"
 #include "dialogparts.h"
 #include "helpsystem.h"
 
@@ -29,12 +30,8 @@ private:
     QPixmap image;
 };
 
-QColor FromColourValue(unsigned v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
-
-void SetFontColour(QLabel* label, unsigned colourValue) {
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, FromColourValue(colourValue));
-    label->setPalette(p);
+void SetFontColour(QLabel* label, int colourValue) {
+    SetPaletteColour(label, QPalette::WindowText, ColourFromValue(colourValue));
 }
 
 }  // namespace

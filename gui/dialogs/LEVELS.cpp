@@ -17,6 +17,11 @@
 
 TfrmLevels* frmLevels = nullptr;
 
+TfrmLevels* LevelsDialog(QWidget* owner) {
+    if (frmLevels == nullptr) frmLevels = new TfrmLevels(owner);
+    return frmLevels;
+}
+
 namespace {
 
 QLabel* MakeNote(QWidget* parent, const QString& text) {

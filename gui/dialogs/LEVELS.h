@@ -75,3 +75,5 @@ private:
 // The application's time-control dialog; created at start-up after the
 // main window (nullptr before).
 extern TfrmLevels* frmLevels;
+// The dialog, made for the owner when there is none yet.
+TfrmLevels* LevelsDialog(QWidget* owner);

@@ -47,6 +47,16 @@ bool ScriptedBoxes::AskText(QWidget*, const QString& caption, const QString& pro
     return true;
 }
 
+bool ScriptedBoxes::RunColorDialog(QColorDialog* dialog, QColor* colour) {
+    colourDialogsOpenedOn.push_back(dialog->currentColor());
+    if (colours.empty()) return false;
+    const std::optional<QColor> answer = colours.front();
+    colours.pop_front();
+    if (!answer) return false;
+    *colour = *answer;
+    return true;
+}
+
 bool FileDialogBoxes::RunFileDialog(QFileDialog* dialog, QString* fileName) {
     dialogs.push_back({dialog->objectName(), dialog->nameFilters(), dialog->acceptMode(),
                        dialog->testOption(QFileDialog::DontConfirmOverwrite)});

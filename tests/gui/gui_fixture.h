@@ -3,6 +3,8 @@
 // the way the play-move routine records them.
 #pragma once
 
+#include <QColor>
+#include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QString>
@@ -41,6 +43,12 @@ public:
     bool AskText(QWidget* parent, const QString& caption, const QString& prompt, QString* text) override;
     std::deque<std::optional<QString>> typed;
     std::vector<ShownBox> inputs;
+
+    // Colour dialogs: each queued colour is chosen with OK, nullopt cancels;
+    // an empty queue cancels. The colour each dialog opened on is recorded.
+    bool RunColorDialog(QColorDialog* dialog, QColor* colour) override;
+    std::deque<std::optional<QColor>> colours;
+    std::vector<QColor> colourDialogsOpenedOn;
 };
 
 // Boxes that also answer the file dialogs from a script: a queued name is
@@ -146,6 +154,8 @@ protected:
         boxes.shown.clear();
         boxes.typed.clear();
         boxes.inputs.clear();
+        boxes.colours.clear();
+        boxes.colourDialogsOpenedOn.clear();
         ResetForWindowTest(&boxes);
     }
 

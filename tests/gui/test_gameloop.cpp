@@ -253,10 +253,14 @@ private slots:
             QCoreApplication::processEvents();
             QVERIFY(w->isVisible());
         };
+        boxes.answers.push_back(BoxAnswer::No);
         Tick();
         QVERIFY(!closed);
         QVERIFY(visibleInside);
+        QVERIFY(boxes.shown.empty());  // nothing is asked under the search
         QTRY_VERIFY(!w->isVisible());  // closed once the tick returned
+        QCOMPARE(boxes.shown.size(), std::size_t{1});
+        QCOMPARE(boxes.shown[0].text, QString("Save settings?"));
         QCOMPARE(PendingCommand.load(), CMD_QUIT);
         QVERIFY(!w->Timer1->isActive());
     }

@@ -202,10 +202,7 @@ private slots:
     }
 
     void tournamentModeShowsNoBox() {
-        auto* item = new QAction("Tournament Mode", w.get());
-        item->setObjectName("TournamentMode");
-        item->setCheckable(true);
-        item->setChecked(true);
+        w->TournamentMode->setChecked(true);
         w->SetUp("k7/8/1Q6/8/8/8/8/7K w - - 0 1");
         QCOMPARE(w->Play("b6c7"), 2);
         QVERIFY(boxes.shown.empty());

@@ -292,8 +292,10 @@ private slots:
         MakeWindow();
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        boxes.answers.push_back(BoxAnswer::No);
         w->btnExitClick();
         QTRY_VERIFY(!w->isVisible());
+        QCOMPARE(boxes.shown.size(), std::size_t{1});
     }
 };
 

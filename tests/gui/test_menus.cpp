@@ -1,0 +1,239 @@
+// The menu bar as designed, the option items that act at once, and the
+// learning book left alone while learning is switched off.
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QtTest>
+
+#include <functional>
+#include <vector>
+
+#include "bitboard.h"
+#include "globals.h"
+#include "guiglobals.h"
+#include "gui_fixture.h"
+
+namespace {
+
+// One entry of a menu: an item or a separator ("-").
+struct Entry {
+    const char* name;
+    const char* caption;
+    const char* shortcut;
+    bool checked;
+    bool shown;  // visible and enabled
+};
+
+struct MenuRow {
+    const char* name;
+    const char* title;
+    std::vector<Entry> entries;
+};
+
+const std::vector<MenuRow> MenuBar = {
+    {"file",
+     "&File",
+     {{"OpenGame1", "&Load Game...", "Ctrl+O", false, true},
+      {"btnLoadFEN", "Load  &Position...", "", false, true},
+      {"btnPasteClipboard", "Paste Position From &Clipboard", "Ctrl+V", false, true},
+      {"N4", "-", "", false, true},
+      {"SaveGame1", "&Save Game", "Ctrl+S", false, true},
+      {"SaveGameas1", "Save Game &As...", "", false, true},
+      {"SavePosition1", "Save P&osition...", "", false, true},
+      {"N7", "-", "", false, true},
+      {"btnExit", "E&xit", "", false, true}}},
+    {"Game1",
+     "&Game",
+     {{"NewGame1", "&New Game...", "", false, true},
+      {"GotoStartofGame1", "Go to St&art of Game", "", false, true},
+      {"GoToEndofGame1", "Go to &End of Game", "", false, true},
+      {"N5", "-", "", false, true},
+      {"Move1", "&Move", "Ctrl+M", false, true},
+      {"Stopthinking1", "&Stop Thinking", "Ctrl+T", false, true},
+      {"Takeback1", "&Undo Move", "Ctrl+Z", false, true},
+      {"RedoMove1", "&Redo Move", "Ctrl+R", false, true},
+      {"N3", "-", "", false, true},
+      {"Autoplay", "&Autoplay", "Ctrl+A", false, true}}},
+    {"View1",
+     "&View",
+     {{"btnThinkwindow", "&Think Window", "", true, true},
+      {"btnLastMoveWindow", "&Last Move Window", "", true, true},
+      {"ChessClocks1", "Chess &Clocks", "", true, true},
+      {"ShowDebugWindow1", "&Debug Window", "", false, false},
+      {"TournamentMode", "Tournament Mode", "", false, false},
+      {"PrincipalVariation1", "Principal Variation", "", true, true}}},
+    {"Level1",
+     "Level",
+     {{"Personality1", "Choose &Personality", "", false, true},
+      {"N1", "-", "", false, true},
+      {"btnCustom", "&Setup Clocks", "", false, true},
+      {"btnInfinite", "&Infinite Time", "", false, true},
+      {"N9", "-", "", false, true},
+      {"btnHumanvsHuman", "H&uman vs Human", "", false, true}}},
+    {"Board1",
+     "Board",
+     {{"DefaultPieces", "Wood", "", true, true},
+      {"StonePieces", "Marble", "", false, true},
+      {"NewsPieces", "News", "", false, true},
+      {"ChallengerPieces", "Challenger", "", false, true},
+      {"ModernPieces", "Modern", "", false, true},
+      {"Modern2Pieces", "Modern2", "", false, true},
+      {"N6", "-", "", false, true},
+      {"TextColor1", "&Font Colour", "", false, true},
+      {"BackgroundColour1", "&Background Colour", "", false, true},
+      {"N10", "-", "", false, true},
+      {"Coordinates", "Show &Coordinates", "", true, true},
+      {"ShowMovedPiece", "Show &Moved Piece", "", true, true},
+      {"Swapsides1", "S&wap Sides", "", false, true}}},
+    {"Options1",
+     "Options",
+     {{"Sounds1", "&Sounds", "", true, true},
+      {"N2", "-", "", false, true},
+      {"btnUseBook", "Use Opening &Book", "", true, true},
+      {"UseHash", "Use &Hash Table", "", true, true},
+      {"btnPonder", "&Ponder", "", true, true},
+      {"N8", "-", "", false, true},
+      {"EnableBookLearning1", "Enable Book Learning", "", true, true},
+      {"btnResign", "Enable Resigning", "", true, true}}},
+    {"Hash1",
+     "&Hash Table",
+     {{"btnHash1", "&4 MB", "", true, true},
+      {"btnHash2", "&8 MB", "", false, true},
+      {"btnHash3", "&16 MB", "", false, true},
+      {"btnHash4", "&32 MB", "", false, true},
+      {"btnHash5", "&Custom...", "", false, true}}},
+    {"Help1", "Help", {{"Contents1", "&Contents", "", false, true}, {"About1", "&About...", "", false, true}}},
+};
+
+}  // namespace
+
+class MenuTest : public QObject, public WindowFixture<> {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        ResetWindowTest();
+        MakeWindow();
+    }
+
+    void cleanup() { CloseWindow(); }
+
+    void theMenuBarAsDesigned() {
+        const QList<QAction*> menus = w->menuBar()->actions();
+        QCOMPARE(menus.size(), static_cast<qsizetype>(MenuBar.size()));
+        for (std::size_t m = 0; m < MenuBar.size(); ++m) {
+            QMenu* menu = menus[static_cast<qsizetype>(m)]->menu();
+            QVERIFY(menu != nullptr);
+            QCOMPARE(menu->objectName(), QString(MenuBar[m].name));
+            QCOMPARE(menu->title(), QString(MenuBar[m].title));
+            const QList<QAction*> items = menu->actions();
+            QCOMPARE(items.size(), static_cast<qsizetype>(MenuBar[m].entries.size()));
+            for (qsizetype i = 0; i < items.size(); ++i) {
+                const Entry& e = MenuBar[m].entries[static_cast<std::size_t>(i)];
+                const QAction* a = items[i];
+                QCOMPARE(a->objectName(), QString(e.name));
+                if (QString(e.caption) == "-") {
+                    QVERIFY2(a->isSeparator(), e.name);
+                    continue;
+                }
+                QCOMPARE(a->text(), QString(e.caption));
+                QCOMPARE(a->shortcut(), QKeySequence(QString(e.shortcut)));
+                QCOMPARE(a->isChecked(), e.checked);
+                QCOMPARE(a->isVisible(), e.shown);
+                QCOMPARE(a->isEnabled(), e.shown);
+            }
+        }
+        // The hidden items cannot be chosen: Tournament Mode stays off and
+        // the game's end is shown in a box.
+        w->TournamentMode->trigger();
+        w->ShowDebugWindow1->trigger();
+        QVERIFY(!w->TournamentMode->isChecked());
+        QVERIFY(!w->ShowDebugWindow1->isChecked());
+    }
+
+    // Each item turns its option off and on again, with its check.
+    void optionItemsActAtOnce_data() {
+        QTest::addColumn<QString>("item");
+        QTest::newRow("Use Hash Table") << "UseHash";
+        QTest::newRow("Use Opening Book") << "btnUseBook";
+        QTest::newRow("Ponder") << "btnPonder";
+        QTest::newRow("Enable Book Learning") << "EnableBookLearning1";
+        QTest::newRow("Enable Resigning") << "btnResign";
+        QTest::newRow("Sounds") << "Sounds1";
+        QTest::newRow("Think Window") << "btnThinkwindow";
+        QTest::newRow("Last Move Window") << "btnLastMoveWindow";
+        QTest::newRow("Chess Clocks") << "ChessClocks1";
+        QTest::newRow("Principal Variation") << "PrincipalVariation1";
+        QTest::newRow("Show Moved Piece") << "ShowMovedPiece";
+    }
+
+    void optionItemsActAtOnce() {
+        QFETCH(QString, item);
+        const std::vector<std::pair<QAction*, std::function<bool()>>> options = {
+            {w->UseHash, [] { return UseHashTable != 0; }},
+            {w->btnUseBook, [] { return UseBook.load(); }},
+            {w->btnPonder, [] { return PonderEnabled.load(); }},
+            {w->EnableBookLearning1, [] { return BookLearningEnabled.load(); }},
+            {w->btnResign, [] { return ResignEnabled.load(); }},
+            {w->Sounds1, [] { return SoundsOn.load(); }},
+            {w->btnThinkwindow, [this] { return !w->pnlThink->isHidden(); }},
+            {w->btnLastMoveWindow, [this] { return !w->pnlLastMove->isHidden(); }},
+            {w->ChessClocks1, [this] { return !w->Panel6->isHidden(); }},
+            {w->PrincipalVariation1, [this] { return !w->lblPV->isHidden(); }},
+            {w->ShowMovedPiece, [this] { return w->ShowMovedPiece->isChecked(); }},
+        };
+        ResignEnabled = true;  // as the settings are read at the first showing
+        for (const auto& [action, option] : options) {
+            if (action->objectName() != item) continue;
+            QVERIFY(action->isChecked());
+            QVERIFY(option());
+            StopSearch = false;
+            action->trigger();
+            QVERIFY(!action->isChecked());
+            QVERIFY(!option());
+            // Pondering switched off ends a ponder search.
+            QCOMPARE(StopSearch.load(), action == w->btnPonder);
+            action->trigger();
+            QVERIFY(action->isChecked());
+            QVERIFY(option());
+            return;
+        }
+        QFAIL("no such item");
+    }
+
+    // With learning off, a judged game leaves the learning book as it was,
+    // both when its result comes and at the next new game.
+    void noGameIsLearnedWhileLearningIsOff() {
+        CloseWindow();
+        ResetWindowTest();
+        WorkingDirectory here;
+        const QString data = QCoreApplication::applicationDirPath() + "/data";
+        QVERIFY(QFile::link(data + "/images", here.path() + "/images"));
+        QVERIFY(QFile::copy(QString(MORLAQUIN_TEST_DATA) + "/MLBook.lib", here.path() + "/MLBook.lib"));
+        const std::string book = ReadWholeFile(here.path() + "/MLBook.lib");
+        QVERIFY(!book.empty());
+        {
+            TfrmWinRovik window;
+            window.Timer1->stop();
+            window.EnableBookLearning1Click();
+            QVERIFY(!BookLearningEnabled);
+            LearnResult = 1.0;
+            QCOMPARE(window.PlayFromTo(E2, E4, 0), 1);
+            QCOMPARE(LearnResult, -2.0);
+            LearnResult = 1.0;
+            window.ResetGame();
+            QCOMPARE(ReadWholeFile(here.path() + "/MLBook.lib"), book);
+            // Switched on again, the same game is learned.
+            window.EnableBookLearning1Click();
+            QCOMPARE(window.PlayFromTo(E2, E4, 0), 1);
+            LearnResult = 1.0;
+            window.ResetGame();
+            QVERIFY(ReadWholeFile(here.path() + "/MLBook.lib") != book);
+        }
+    }
+};
+
+QTEST_MAIN(MenuTest)
+#include "test_menus.moc"
