@@ -59,6 +59,15 @@ inline int PopBit(Bitboard& b) {
 
 inline int PopCount(Bitboard b) { return std::popcount(b); }
 
+// The board holding the one square; SetMask holds the same values.
+constexpr Bitboard Bit(int sq) { return Bitboard{1} << sq; }
+
+// Every square the colour's pieces stand on.
+inline Bitboard OccupiedBy(const Position* pos, int colour) {
+    const Bitboard* b = pos->Pieces[colour];
+    return b[PAWN] | b[KNIGHT] | b[BISHOP] | b[ROOK] | b[QUEEN] | b[KING];
+}
+
 // Builders, called once at start-up in this order.
 void InitMasksAndKeys();
 void InitBitIndexTable();

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "bitboard.h"
 #include "types.h"
 
 using i8 = std::int8_t;
@@ -69,8 +70,7 @@ inline constexpr Bitboard SecondAndSeventhRanks = Rank2 | Rank7;
 inline constexpr Bitboard EighthRank[2] = {Rank8, Rank1};
 inline constexpr Bitboard DarkSquares = 0xAA55AA55AA55AA55ULL;
 inline constexpr Bitboard LightSquares = ~DarkSquares;
-inline constexpr Bitboard CentreSquares = (Bitboard{1} << D4) | (Bitboard{1} << E4) | (Bitboard{1} << D5) |
-                                          (Bitboard{1} << E5);
+inline constexpr Bitboard CentreSquares = Bit(D4) | Bit(E4) | Bit(D5) | Bit(E5);
 inline constexpr Bitboard WideCentre = 0x00003C3C3C3C0000ULL;
 
 // Piece-square tables, a1 = 0; [colour][square] with white first.

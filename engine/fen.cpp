@@ -12,8 +12,6 @@ namespace {
 constexpr int MAX_CLOCK = 100;
 constexpr Bitboard BACK_RANKS = 0xFF000000000000FFULL;
 
-inline Bitboard Bit(int sq) { return Bitboard{1} << sq; }
-
 int PieceCode(char c) {
     switch (c) {
         case 'P': case 'p': return PAWN;

@@ -7,8 +7,6 @@
 
 namespace {
 
-inline Bitboard Bit(int sq) { return Bitboard{1} << sq; }
-
 inline bool ValidSquare(int sq) { return static_cast<unsigned>(sq) < 64; }
 
 // Clears a castling right and takes its key out.
@@ -28,11 +26,6 @@ inline void CornerTouched(Position* pos, int sq, u64& key) {
         case H8: DropRight(pos->CastleShort[BLACK], key, 1); break;
         default: break;
     }
-}
-
-inline Bitboard OccupiedBy(const Position* pos, int c) {
-    const Bitboard* b = pos->Pieces[c];
-    return b[PAWN] | b[KNIGHT] | b[BISHOP] | b[ROOK] | b[QUEEN] | b[KING];
 }
 
 // The fifty-move counter and the repetition count after a reversible move.

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "bitboard.h"
 #include "eval.h"
 #include "globals.h"
 #include "hash.h"
@@ -166,7 +167,7 @@ int Search(EngineBoard* root, const Position* pos, int depth, int ply, int alpha
         }
 
         int childDepth;
-        if (extension == 0 && MovePiece(m) == PAWN && (SecondAndSeventhRanks & (Bitboard{1} << MoveTo(m)))) {
+        if (extension == 0 && MovePiece(m) == PAWN && (SecondAndSeventhRanks & Bit(MoveTo(m)))) {
             childDepth = depth;
         } else if (extension == 0 && IsCapture(m) && previousCapture && MoveTo(m) == MoveTo(previous) &&
                    std::abs(PieceValue[MovePiece(m)] - PieceValue[MovePiece(previous)]) < 50) {

@@ -24,7 +24,7 @@ void SetupTestPosition(EngineBoard* board, const std::string& fen) {
 
 Bitboard Squares(std::initializer_list<int> squares) {
     Bitboard b = 0;
-    for (int s : squares) b |= Bitboard{1} << s;
+    for (int s : squares) b |= Bit(s);
     return b;
 }
 
