@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "bitboard.h"
+#include "eval_helpers.h"
 #include "globals.h"
 #include "hash.h"
 #include "movegen.h"
@@ -13,21 +14,6 @@ u8 ComputerColour = 1;
 u8 RootHasCastled[2] = {0, 0};
 
 namespace {
-
-// Scores leave the evaluation inside this bound whatever the weights: below
-// the mate scores (beyond 31000) with room for the search's margins, so a
-// static score never reads as a mate and never overflows.
-constexpr i64 SCORE_LIMIT = 30'000;
-
-int Clamp(i64 v) {
-    if (v > SCORE_LIMIT) return static_cast<int>(SCORE_LIMIT);
-    if (v < -SCORE_LIMIT) return static_cast<int>(-SCORE_LIMIT);
-    return static_cast<int>(v);
-}
-
-i64 Positional(i64 term) { return ScaleTerm(term, WeightPositional); }
-
-bool Has(Bitboard b, int sq) { return (b & SetMask[sq]) != 0; }
 
 int SeventhRankBonus(int n) {
     return (n >= 0 && n < 8) ? EvalTables.SeventhRankBonus[n] : 0;
@@ -62,7 +48,7 @@ int Evaluate(EvalContext* ctx, const Position* pos, int ply, int alpha, int beta
                 EvaluateKingSafety(ctx, pos, static_cast<u8>(o));
 
     if (pos->GamePhase == 2) {
-        int scaled = Clamp(score);
+        int scaled = ClampScore(score);
         ScaleDrawishEndgame(ctx, pos, &scaled);
         score = scaled;
     }
@@ -121,14 +107,14 @@ int Evaluate(EvalContext* ctx, const Position* pos, int ply, int alpha, int beta
     score += d;
     if (bothHavePieces) {
         const i64 swing = d < 0 ? -d : d;
-        if (swing > LazyEvalMargin) LazyEvalMargin = Clamp(swing);
+        if (swing > LazyEvalMargin) LazyEvalMargin = ClampScore(swing);
     }
 
     if (score >= 0)
         score -= ply / 3;
     else
         score += ply / 3;
-    return Clamp(score);
+    return ClampScore(score);
 }
 
 int EvaluateMaterial(EvalContext*, const Position* pos) {
@@ -186,7 +172,7 @@ int EvaluateMaterial(EvalContext*, const Position* pos) {
     const i64 width = BlunderPercent;
     if (width != 0) score += EngineRandom() % width - width / 2;
 
-    return Clamp(score);
+    return ClampScore(score);
 }
 
 int RecognizeEndgame(EvalContext*, const Position* pos) {
