@@ -37,7 +37,6 @@ extern i32 Direction[64][64];
 
 extern std::string VersionText;
 extern std::string PieceBitmapNames[12];
-extern std::string SquareNames[65];
 
 // King distance: max of file and rank difference.
 int Distance(int a, int b);

@@ -37,7 +37,6 @@ std::string PendingPositionText;
 
 std::string VersionText;
 std::string PieceBitmapNames[12];
-std::string SquareNames[65];
 
 void EngineSeedRandom(unsigned seed) { std::srand(seed); }
 
@@ -50,11 +49,6 @@ void InitEngineGlobals() {
         PieceBitmapNames[i] = std::string(names[i]) + ".bmp";
         PieceBitmapNames[i + 6] = "b" + std::string(names[i]) + ".bmp";
     }
-    for (int sq = 0; sq < 64; ++sq) {
-        SquareNames[sq] = std::string(1, static_cast<char>('a' + (sq & 7))) +
-                          std::string(1, static_cast<char>('1' + (sq >> 3)));
-    }
-    SquareNames[64] = "none";
     PendingPositionText.clear();
     PieceValue[1] = PawnValue;
     PieceValue[2] = KnightValue;
@@ -65,7 +59,6 @@ void InitEngineGlobals() {
 }
 
 void FreeEngineGlobals() {
-    for (auto& s : SquareNames) s.clear();
     for (auto& s : PieceBitmapNames) s.clear();
     VersionText.clear();
     PendingPositionText.clear();

@@ -4,6 +4,7 @@
 #include "engine_fixture.h"
 #include "globals.h"
 #include "hash.h"
+#include "movetext.h"
 
 namespace {
 

@@ -9,11 +9,6 @@
 #include "movedriver.h"
 #include "movegen.h"
 
-int SquareFromName(const std::string& name) {
-    if (name.size() != 2 || name[0] < 'a' || name[0] > 'h' || name[1] < '1' || name[1] > '8') return -1;
-    return (name[1] - '1') * 8 + (name[0] - 'a');
-}
-
 void SetupTestPosition(EngineBoard* board, const std::string& fen) {
     *board = EngineBoard{};
     const double learn = LearnResult;  // the start position resets it
@@ -26,12 +21,6 @@ Bitboard Squares(std::initializer_list<int> squares) {
     Bitboard b = 0;
     for (int s : squares) b |= Bit(s);
     return b;
-}
-
-std::string CoordinateText(Move move) {
-    std::string text = SquareNames[MoveFrom(move)] + SquareNames[MoveTo(move)];
-    if (MovePromotion(move)) text += " pnbrqk"[MovePromotion(move)];
-    return text;
 }
 
 std::vector<Move> LegalListedMoves(const EngineBoard& board) {
