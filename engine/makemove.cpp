@@ -224,9 +224,9 @@ bool LeavesKingSafe(const Position& pos, Move move) {
     EngineBoard scratch;
     scratch.Pos = pos;
     const i64 nodes = NodeCount;
-    const int r = MakeMove(&scratch, move, &scratch.Pos);
+    const bool safe = MakeMoveKeepsKingSafe(&scratch, move, &scratch.Pos);
     NodeCount = nodes;
-    return r != MAKE_KING_CAPTURED && !InCheck(&scratch, &scratch.Pos, 0);
+    return safe;
 }
 
 }  // namespace

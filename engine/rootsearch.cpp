@@ -108,8 +108,7 @@ std::string PrincipalVariationText(const Position& game, Move best) {
         const std::string san = MoveToSan(next, &SpareBoard.List);
         if (san == "!") break;
         const Position before = SpareBoard.Pos;
-        const int r = MakeMove(&SpareBoard, next, &SpareBoard.Pos);
-        if (r == MAKE_KING_CAPTURED || InCheck(&SpareBoard, &SpareBoard.Pos, 0)) {
+        if (!MakeMoveKeepsKingSafe(&SpareBoard, next, &SpareBoard.Pos)) {
             SpareBoard.Pos = before;
             break;
         }
@@ -136,8 +135,7 @@ int SearchRoot(int depth, int alpha, int beta, bool generate, bool display) {
         if (n == -1) return ROOT_CHECKMATED;
         if (n == 1) {
             const Position saved = GameBoard.Pos;
-            const int r = MakeMove(&GameBoard, list.Moves[0], &GameBoard.Pos);
-            const bool illegal = r == MAKE_KING_CAPTURED || InCheck(&GameBoard, &GameBoard.Pos, 0);
+            const bool illegal = !MakeMoveKeepsKingSafe(&GameBoard, list.Moves[0], &GameBoard.Pos);
             GameBoard.Pos = saved;
             if (illegal) return inCheck ? ROOT_CHECKMATED : ROOT_STALEMATE;
             return ROOT_SINGLE_MOVE;

@@ -64,8 +64,7 @@ Move MatchMove(EngineBoard* board, const BookToken& t, EngineBoard* after) {
             if (SquareFromNameAnyCase(t.origin[0], t.origin[1]) != from) continue;
         }
         auto copy = std::make_unique<EngineBoard>(*board);
-        if (MakeMove(copy.get(), m, &copy->Pos) == MAKE_KING_CAPTURED) continue;
-        if (InCheck(copy.get(), &copy->Pos, 0)) continue;
+        if (!MakeMoveKeepsKingSafe(copy.get(), m, &copy->Pos)) continue;
         found = m;
         *after = *copy;
     }

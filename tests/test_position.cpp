@@ -28,8 +28,7 @@ std::vector<Move> LegalListedMoves(const EngineBoard& board) {
     EngineBoard child;
     for (int i = 0; i <= board.List.Last; ++i) {
         child.Pos = board.Pos;
-        if (MakeMove(&child, board.List.Moves[i], &child.Pos) < 0) continue;
-        if (!InCheck(&child, &child.Pos, 0)) legal.push_back(board.List.Moves[i]);
+        if (MakeMoveKeepsKingSafe(&child, board.List.Moves[i], &child.Pos)) legal.push_back(board.List.Moves[i]);
     }
     return legal;
 }
@@ -48,8 +47,7 @@ u64 Perft(EngineBoard* boards, int depth) {
     u64 leaves = 0;
     for (int i = 0; i <= board.List.Last; ++i) {
         CopyPosition(&child.Pos, &board.Pos);
-        if (MakeMove(&child, board.List.Moves[i], &child.Pos) < 0) continue;
-        if (InCheck(&child, &child.Pos, 0)) continue;
+        if (!MakeMoveKeepsKingSafe(&child, board.List.Moves[i], &child.Pos)) continue;
         leaves += depth == 1 ? 1 : Perft(boards + 1, depth - 1);
     }
     return leaves;
