@@ -52,7 +52,7 @@ std::vector<std::string> RandomGame(std::mt19937& rng, int maxPlies) {
         if (InCheck(&board, &board.Pos, 1)) san += "+";
         moves.push_back(san);
         EvalContext context{};
-        if (CheckDraw(&board.Pos, 1) >= 3 || RecognizeEndgame(&context, &board.Pos) == 1) break;
+        if (CheckDraw(&board.Pos, 1) != DRAW_NONE || RecognizeEndgame(&context, &board.Pos) == ENDGAME_DRAWN) break;
     }
     return moves;
 }

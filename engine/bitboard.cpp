@@ -269,7 +269,7 @@ void SetupStartPosition(EngineBoard* board) {
         p->HasCastled[c] = 0;
     }
     p->EpSquare = -1;
-    p->GamePhase = 0;
+    p->GamePhase = PHASE_OPENING;
 
     p->Key = ComputeHashKey(p);
     p->PawnKey = ComputePawnHashKey(p);

@@ -42,18 +42,18 @@ int Evaluate(EvalContext* ctx, const Position* pos, int ply, int alpha, int beta
     const int s = pos->SideToMove;
     const int o = 1 - s;
 
-    if (pos->GamePhase == 2 && RecognizeEndgame(ctx, pos) != 0) return 0;
+    if (pos->GamePhase == PHASE_ENDGAME && RecognizeEndgame(ctx, pos) != ENDGAME_UNKNOWN) return 0;
 
     i64 score = static_cast<i64>(EvaluateMaterial(ctx, pos)) + EvaluateKingSafety(ctx, pos, static_cast<u8>(s)) -
                 EvaluateKingSafety(ctx, pos, static_cast<u8>(o));
 
-    if (pos->GamePhase == 2) {
+    if (pos->GamePhase == PHASE_ENDGAME) {
         int scaled = ClampScore(score);
         ScaleDrawishEndgame(ctx, pos, &scaled);
         score = scaled;
     }
 
-    const int factor = pos->GamePhase == 0 ? 4 : pos->GamePhase == 1 ? 2 : 1;
+    const int factor = pos->GamePhase == PHASE_OPENING ? 4 : pos->GamePhase == PHASE_MIDDLE_GAME ? 2 : 1;
     const i64 mobility = static_cast<i64>(pos->MoveCount[s]) - pos->MoveCount[o];
     score += ScaleTerm(mobility * factor, WeightMobility);
 
@@ -203,20 +203,20 @@ int RecognizeEndgame(EvalContext*, const Position* pos) {
     }
 
     for (int c = 0; c < 2; ++c)
-        if (pos->Pieces[c][PAWN] | pos->Pieces[c][ROOK] | pos->Pieces[c][QUEEN]) return 0;
+        if (pos->Pieces[c][PAWN] | pos->Pieces[c][ROOK] | pos->Pieces[c][QUEEN]) return ENDGAME_UNKNOWN;
     for (int c = 0; c < 2; ++c)
-        if (pos->Pieces[c][BISHOP] && pos->Pieces[c][KNIGHT]) return 0;
+        if (pos->Pieces[c][BISHOP] && pos->Pieces[c][KNIGHT]) return ENDGAME_UNKNOWN;
     const Bitboard minors[2] = {pos->Pieces[WHITE][KNIGHT] | pos->Pieces[WHITE][BISHOP],
                                 pos->Pieces[BLACK][KNIGHT] | pos->Pieces[BLACK][BISHOP]};
-    if ((minors[WHITE] | minors[BLACK]) == 0) return 1;
+    if ((minors[WHITE] | minors[BLACK]) == 0) return ENDGAME_DRAWN;
     for (int c = 0; c < 2; ++c) {
         if (minors[c] != 0) continue;
         const int other = 1 - c;
-        if (PopCount(pos->Pieces[other][KNIGHT]) > 1) return 0;
-        if (PopCount(pos->Pieces[other][BISHOP]) > 1) return 0;
-        return 1;
+        if (PopCount(pos->Pieces[other][KNIGHT]) > 1) return ENDGAME_UNKNOWN;
+        if (PopCount(pos->Pieces[other][BISHOP]) > 1) return ENDGAME_UNKNOWN;
+        return ENDGAME_DRAWN;
     }
-    return 0;
+    return ENDGAME_UNKNOWN;
 }
 
 int ScaleDrawishEndgame(EvalContext*, const Position* pos, int* score) {

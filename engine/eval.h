@@ -94,8 +94,10 @@ inline i64 ScaleTerm(i64 term, i64 weight) { return weight == 100 ? term : term 
 int Evaluate(EvalContext* ctx, const Position* pos, int ply, int alpha, int beta);
 // Material, imbalance, trapped pieces, seventh rank and noise; side to move.
 int EvaluateMaterial(EvalContext* ctx, const Position* pos);
-// 0 not recognised, 1 draw by insufficient material, else a pawn-ending
-// score from the side to move (always even).
+// ENDGAME_UNKNOWN, ENDGAME_DRAWN (insufficient material), else a
+// pawn-ending score from the side to move (always even).
+constexpr int ENDGAME_UNKNOWN = 0;
+constexpr int ENDGAME_DRAWN = 1;
 int RecognizeEndgame(EvalContext* ctx, const Position* pos);
 // Divides *score (side to move) for pawnless edges that do not win; returns 1.
 int ScaleDrawishEndgame(EvalContext* ctx, const Position* pos, int* score);

@@ -169,7 +169,7 @@ int EvaluateKingSafety(EvalContext*, const Position* pos, u8 c) {
             score += ScaleTerm(EvalWeights.CastledBonus, WeightKingSafety);
     }
 
-    if (pos->GamePhase == 2) {
+    if (pos->GamePhase == PHASE_ENDGAME) {
         const Bitboard all = own | their;
         const bool queenside = (all & QueensideFiles) != 0;
         const bool kingside = (all & KingsideFiles) != 0;
@@ -273,7 +273,7 @@ int EvaluatePieces(EvalContext* ctx, const Position* pos, u8 c) {
     const Bitboard their = pos->Pieces[o][PAWN];
     const Bitboard whitePawns = pos->Pieces[WHITE][PAWN];
     const Bitboard blackPawns = pos->Pieces[BLACK][PAWN];
-    const bool endgame = pos->GamePhase == 2;
+    const bool endgame = pos->GamePhase == PHASE_ENDGAME;
     i64 score = 0;
 
     if (pos->HasCastled[c] == 0) score += EvaluateUncastled(ctx, pos, c);

@@ -115,14 +115,14 @@ int DepthPlies(int depth60) {
 }  // namespace
 
 int ProbeHash(int depth60, int* alpha, int* beta, u32 keyLo, u32 keyHi, Move* move) {
-    if ((keyLo == 0 && keyHi == 0) || !UseHashTable || HashTable == nullptr) return 0;
+    if ((keyLo == 0 && keyHi == 0) || !UseHashTable || HashTable == nullptr) return PROBE_MISS;
     *move = 0;
     const int d = DepthPlies(depth60);
     const HashEntry& e = HashTable[keyLo & (HashTableEntries - 1)];
-    if (e.KeyLo != keyLo || e.KeyHi != keyHi) return 0;
+    if (e.KeyLo != keyLo || e.KeyHi != keyHi) return PROBE_MISS;
     *move = e.Move;
     const int h = EntryDepth(e.Info);
-    if (d > h) return 0;
+    if (d > h) return PROBE_MISS;
     int s = e.Score;
     const int excess = h - d;
     if (s > 31000)
@@ -136,21 +136,21 @@ int ProbeHash(int depth60, int* alpha, int* beta, u32 keyLo, u32 keyHi, Move* mo
     switch (EntryBound(e.Info)) {
         case HASH_EXACT:
             *alpha = s;
-            return 1;
+            return PROBE_EXACT;
         case HASH_UPPER:
             if (s <= *alpha) {
                 *alpha = s;
-                return 2;
+                return PROBE_FAIL_LOW;
             }
-            return 0;
+            return PROBE_MISS;
         case HASH_LOWER:
             if (s >= *beta) {
                 *beta = s;
-                return 3;
+                return PROBE_FAIL_HIGH;
             }
-            return 0;
+            return PROBE_MISS;
         default:
-            return 0;
+            return PROBE_MISS;
     }
 }
 

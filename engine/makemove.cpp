@@ -207,13 +207,13 @@ int UnmakeNullMove(EngineBoard*, Position* pos) {
 }
 
 int CheckDraw(const Position* pos, int ply) {
-    if (pos->FiftyMoveCounter >= KEY_HISTORY_SIZE) return 4;
+    if (pos->FiftyMoveCounter >= KEY_HISTORY_SIZE) return DRAW_FIFTY_MOVES;
     const int limit = pos->FiftyMoveCounter;
     int n = 1;
     for (int i = 0; i < limit; ++i)
         if (pos->KeyHistory[i] == pos->Key) ++n;
-    if (n > 2 || (n > 1 && ply > 2)) return 3;
-    return 0;
+    if (n > 2 || (n > 1 && ply > 2)) return DRAW_REPETITION;
+    return DRAW_NONE;
 }
 
 namespace {

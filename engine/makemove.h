@@ -19,7 +19,10 @@ int UnmakeNullMove(EngineBoard* unused, Position* pos);
 inline bool MakeMoveKeepsKingSafe(EngineBoard* scratch, Move move, Position* pos) {
     return MakeMove(scratch, move, pos) != MAKE_KING_CAPTURED && !InCheck(scratch, pos, 0);
 }
-// 4 fifty-move rule, 3 repetition, 0 otherwise.
+// CheckDraw's results.
+constexpr int DRAW_NONE = 0;
+constexpr int DRAW_REPETITION = 3;
+constexpr int DRAW_FIFTY_MOVES = 4;
 int CheckDraw(const Position* pos, int ply);
 
 // A move of the position (one GenerateMoves lists) that does not leave the

@@ -100,7 +100,7 @@ std::string PrincipalVariationText(const Position& game, Move best) {
     MakeMove(&SpareBoard, best, &SpareBoard.Pos);
     int count = 1;
     while (count < PV_MAX_MOVES) {
-        if (CheckDraw(&SpareBoard.Pos, 1) != 0) break;
+        if (CheckDraw(&SpareBoard.Pos, 1) != DRAW_NONE) break;
         const Move next = ProbeHashMove(KeyLo(SpareBoard.Pos.Key), KeyHi(SpareBoard.Pos.Key));
         if (next == 0) break;
         // A list the generator left unfinished (king capturable) is not read.
@@ -147,15 +147,15 @@ int SearchRoot(int depth, int alpha, int beta, bool generate, bool display) {
 
     // The game phase only grows; each step starts the tables afresh.
     Position& game = GameBoard.Pos;
-    if (game.GamePhase == 0 &&
+    if (game.GamePhase == PHASE_OPENING &&
         ((!game.CastleShort[0] && !game.CastleLong[0] && !game.CastleShort[1] && !game.CastleLong[1]) ||
          host.CurrentPly() > 25)) {
         ClearHashTables();
-        game.GamePhase = 1;
+        game.GamePhase = PHASE_MIDDLE_GAME;
     }
-    if (game.GamePhase == 1 && game.PieceMaterial[0] < 1500 && game.PieceMaterial[1] < 1500) {
+    if (game.GamePhase == PHASE_MIDDLE_GAME && game.PieceMaterial[0] < 1500 && game.PieceMaterial[1] < 1500) {
         ClearHashTables();
-        game.GamePhase = 2;
+        game.GamePhase = PHASE_ENDGAME;
     }
 
     const Position saved = GameBoard.Pos;
@@ -182,7 +182,7 @@ int SearchRoot(int depth, int alpha, int beta, bool generate, bool display) {
             continue;
         }
 
-        if (CheckDraw(&GameBoard.Pos, 1) == 3) {
+        if (CheckDraw(&GameBoard.Pos, 1) == DRAW_REPETITION) {
             GameBoard.Pos = saved;
             const int score = SearchStopped() ? -MATE_SCORE : 0;
             list.Score[i] = score;

@@ -43,10 +43,10 @@ namespace {
 // An endgame the recogniser knows ends the node with its score (a draw
 // scores 0), unless the side to move is in check.
 inline bool RecognisedEndgame(EngineBoard* root, const Position* pos, int* score) {
-    if (pos->GamePhase != 2) return false;
+    if (pos->GamePhase != PHASE_ENDGAME) return false;
     const int r = RecognizeEndgame(&root->Eval, pos);
-    if (r == 0 || InCheck(root, pos, 1)) return false;
-    *score = (r == 1) ? 0 : r;
+    if (r == ENDGAME_UNKNOWN || InCheck(root, pos, 1)) return false;
+    *score = (r == ENDGAME_DRAWN) ? 0 : r;
     return true;
 }
 
@@ -90,8 +90,8 @@ int Search(EngineBoard* root, const Position* pos, int depth, int ply, int alpha
         root->HashMove = ProbeHashMove(keyLo, keyHi);
     } else {
         const int h = ProbeHash(depth, &alpha, &beta, keyLo, keyHi, &root->HashMove);
-        if (h == 1 || h == 2) return alpha;
-        if (h == 3) return beta;
+        if (h == PROBE_EXACT || h == PROBE_FAIL_LOW) return alpha;
+        if (h == PROBE_FAIL_HIGH) return beta;
     }
 
     EngineBoard work;
@@ -238,8 +238,8 @@ int Quiesce(EngineBoard* root, const Position* pos, int depth, int ply, int alph
 
     if (depth >= -ONE_PLY) {
         const int h = ProbeHash(0, &alpha, &beta, KeyLo(pos->Key), KeyHi(pos->Key), &root->HashMove);
-        if (h == 1 || h == 2) return alpha;
-        if (h == 3) return beta;
+        if (h == PROBE_EXACT || h == PROBE_FAIL_LOW) return alpha;
+        if (h == PROBE_FAIL_HIGH) return beta;
         if (InCheck(root, &work.Pos, 1)) {
             n = GenerateEvasions(&work);
             inCheck = true;

@@ -158,7 +158,7 @@ TfrmWinRovik::TfrmWinRovik(QWidget* parent)
 
     BuildDisplayBoard();
     TargetTimeMs = 3000.0;
-    TimeControlType = 1;
+    TimeControlType = TIME_PER_MOVE;
     InfiniteSearch = false;
     DrawBoard();
 
@@ -853,7 +853,7 @@ void TfrmWinRovik::GoToStart() {
     BuildDisplayBoard();
     DrawBoard();
     ShowPositionStatus();
-    if (TimeControlType == 2 || TimeControlType == 4) {
+    if (RunsOnClocks(TimeControlType)) {
         BlackFlagged = WhiteFlagged = false;
         ResetClocks();
         UpdateClocks();

@@ -51,18 +51,18 @@ GameEnd JudgeGameEnd(const Position& pos, int check) {
     }
     end.status = "   Draw!";
     const int draw = CheckDraw(&pos, 1);
-    if (draw == 3) {
+    if (draw == DRAW_REPETITION) {
         end.line = "1/2-1/2 {Draw by repetition}";
         end.box = "Draw by threefold repetition!";
         return end;
     }
-    if (draw == 4) {
+    if (draw == DRAW_FIFTY_MOVES) {
         end.line = "1/2-1/2 {Draw by 50 move}";
         end.box = "Draw by 50 move rule!!";
         return end;
     }
     EvalContext context{};
-    if (RecognizeEndgame(&context, &pos) == 1) {
+    if (RecognizeEndgame(&context, &pos) == ENDGAME_DRAWN) {
         end.line = "1/2-1/2 {Draw because of insufficient material}";
         end.box = "Draw because of insufficient material!";
         return end;

@@ -14,7 +14,7 @@ std::atomic<bool> UseBook{true};
 std::atomic<bool> ResignEnabled{false};
 std::atomic<bool> BookLearningEnabled{true};
 
-std::atomic<int> TimeControlType{0};
+std::atomic<int> TimeControlType{TIME_NONE};
 std::atomic<double> BlitzMinutes{0};
 std::atomic<double> BlitzBonus{0};
 std::atomic<int> TournamentMoves{0};
@@ -44,7 +44,7 @@ void ResetGuiState() {
     UseBook = true;
     ResignEnabled = false;
     BookLearningEnabled = true;
-    TimeControlType = 0;
+    TimeControlType = TIME_NONE;
     BlitzMinutes = 0;
     BlitzBonus = 0;
     TournamentMoves = 0;

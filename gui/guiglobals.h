@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "timemanager.h"
 #include "types.h"
 
 // Command codes posted to PendingCommand (0 = nothing posted).

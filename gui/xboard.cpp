@@ -415,7 +415,7 @@ void Quit(Context& c) {
 }
 
 void St(Context& c) {
-    TimeControlType = 1;
+    TimeControlType = TIME_PER_MOVE;
     int seconds = 0;
     if (!ParseProtocolInteger(RestAfter(c.line, 3), &seconds)) {
         c.send("error : " + c.line);
@@ -432,12 +432,12 @@ void Level(Context& c) {
         return;
     }
     if (level.moves != 0) {
-        TimeControlType = 4;
+        TimeControlType = TIME_TOURNAMENT;
         TournamentMoves = level.moves;
         TournamentMinutes = level.minutes;
         TournamentRest = 0;
     } else {
-        TimeControlType = 2;
+        TimeControlType = TIME_BLITZ;
         BlitzMinutes = level.minutes;
         BlitzBonus = level.increment;
     }
