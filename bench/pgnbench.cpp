@@ -94,7 +94,6 @@ int main(int argc, char** argv) {
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
     SilentBoxes boxes;
     SetMessageBoxes(&boxes);
-    InitEngineGlobals();
     ResetEngineState();
 
     // ---- The file of 49,999 games, built from 300 random games of 80 to 180 plies.

@@ -218,6 +218,13 @@ void InitAttackTables() {
             }
 }
 
+void BuildBoardTables() {
+    InitMasksAndKeys();
+    InitBitIndexTable();
+    InitPopCountTable();
+    InitAttackTables();
+}
+
 void ComputeMaterial(Position* pos) {
     for (int c = 0; c < 2; ++c) {
         pos->PieceMaterial[c] = 0;

@@ -67,11 +67,15 @@ inline Bitboard OccupiedBy(const Position* pos, int colour) {
     return b[PAWN] | b[KNIGHT] | b[BISHOP] | b[ROOK] | b[QUEEN] | b[KING];
 }
 
-// Builders, called once at start-up in this order.
+// The builders, in the order BuildBoardTables calls them.
 void InitMasksAndKeys();
 void InitBitIndexTable();
 void InitPopCountTable();
 void InitAttackTables();
+// The masks, the next keys of the key generator (the move ordering's tables
+// cleared and the C generator seeded from the clock on the way), the bit
+// tables and the attack tables.
+void BuildBoardTables();
 
 void SetupStartPosition(EngineBoard* board);
 void ComputeMaterial(Position* pos);

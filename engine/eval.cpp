@@ -9,9 +9,21 @@
 #include "hash.h"
 #include "movegen.h"
 
-i32 LazyEvalMargin = 0;
-u8 ComputerColour = 1;
-u8 RootHasCastled[2] = {0, 0};
+// Set by ResetEvalState.
+i32 LazyEvalMargin;
+u8 ComputerColour;
+u8 RootHasCastled[2];
+
+void ResetEvalState() {
+    LazyEvalMargin = 0;
+    ComputerColour = 1;
+    RootHasCastled[0] = RootHasCastled[1] = 0;
+}
+
+namespace {
+// The start-up values are the reset's.
+[[maybe_unused]] const bool evalStateSet = (ResetEvalState(), true);
+}  // namespace
 
 namespace {
 

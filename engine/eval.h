@@ -16,6 +16,8 @@ extern i32 LazyEvalMargin;
 extern u8 ComputerColour;
 // HasCastled of the root position of the running search.
 extern u8 RootHasCastled[2];
+// Start-up values of the three above.
+void ResetEvalState();
 
 // Fixed evaluation weights.
 struct EvalWeightSet {

@@ -46,6 +46,9 @@ int EngineRandom();
 void InitEngineGlobals();
 void FreeEngineGlobals();
 
+// Start-up values of the globals above.
+void ResetGlobalState();
+
 // Brings every engine global back to its start-up value (tables rebuilt,
 // hash tables reallocated at their initial sizes and cleared).
 void ResetEngineState();

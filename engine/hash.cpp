@@ -14,9 +14,9 @@ u64 CastleKeys[4];
 const u64 SideKey = 0xB05B59C3461786DDULL;
 
 HashEntry* HashTable = nullptr;
-u64 HashTableEntries = INITIAL_HASH_ENTRIES;
+u64 HashTableEntries;  // set by ResetHashState
 PawnHashEntry* PawnHashTable = nullptr;
-u64 PawnHashEntries = INITIAL_PAWN_HASH_ENTRIES;
+u64 PawnHashEntries;  // set by ResetHashState
 
 namespace {
 
@@ -34,14 +34,26 @@ const u32 RandomSeedTable[55] = {
     2566161658u, 1336303706u, 734481152u, 3312921747u, 4040613457u,
 };
 
+// Seeded, and the two lags set, at the first call after a reset.
 u32 RandomState[55];
-int RandomJ = 23;
-int RandomK = 54;
-bool RandomFirstCall = true;
+int RandomJ;
+int RandomK;
+bool RandomFirstCall;
 
 }  // namespace
 
 void ResetRandomGenerator() { RandomFirstCall = true; }
+
+void ResetHashState() {
+    HashTableEntries = INITIAL_HASH_ENTRIES;
+    PawnHashEntries = INITIAL_PAWN_HASH_ENTRIES;
+    ResetRandomGenerator();
+}
+
+namespace {
+// The start-up values are the reset's.
+[[maybe_unused]] const bool hashStateSet = (ResetHashState(), true);
+}  // namespace
 
 u32 NextRandom32() {
     if (RandomFirstCall) {

@@ -20,6 +20,9 @@ u32 NextRandom32();
 u64 NextRandom64();
 // Restarts the key generator at its fixed seed (the next call reseeds).
 void ResetRandomGenerator();
+// The start-up sizes of the tables (not reallocated) and the key generator
+// restarted.
+void ResetHashState();
 void GenerateZobristKeys();
 
 u64 ComputeHashKey(const Position* pos);

@@ -12,11 +12,16 @@
 #include "ordering.h"
 #include "timemanager.h"
 
-i32 LastScores[5] = {0, 0, 0, 0, 0};
+i32 LastScores[5];  // set by ResetMoveDriverState
 
 void ResetMoveDriverState() {
     for (auto& s : LastScores) s = 0;
 }
+
+namespace {
+// The start-up values are the reset's.
+[[maybe_unused]] const bool moveDriverStateSet = (ResetMoveDriverState(), true);
+}  // namespace
 
 namespace {
 

@@ -7,7 +7,14 @@
 
 const Bitboard SeventhRank[2] = {0x00FF000000000000ULL, 0x000000000000FF00ULL};
 
-i32 QuiesceMargin = 0;
+i32 QuiesceMargin;  // set by ResetMoveGenState
+
+void ResetMoveGenState() { QuiesceMargin = 0; }
+
+namespace {
+// The start-up values are the reset's.
+[[maybe_unused]] const bool moveGenStateSet = (ResetMoveGenState(), true);
+}  // namespace
 
 namespace {
 

@@ -13,8 +13,9 @@
 EngineBoard GameBoard;
 EngineBoard PonderBoard;
 EngineBoard SpareBoard;
-Move PrevBestMove = 0;
-i32 StaleHashCount = 0;
+// Set by ResetRootSearchState.
+Move PrevBestMove;
+i32 StaleHashCount;
 
 void ResetRootSearchState() {
     GameBoard = EngineBoard{};
@@ -23,6 +24,11 @@ void ResetRootSearchState() {
     PrevBestMove = 0;
     StaleHashCount = 0;
 }
+
+namespace {
+// The start-up values are the reset's.
+[[maybe_unused]] const bool rootSearchStateSet = (ResetRootSearchState(), true);
+}  // namespace
 
 namespace {
 

@@ -14,15 +14,16 @@
 #include "ordering.h"
 #include "timemanager.h"
 
-i64 LastPollNodeCount = 0;
-i64 QuiesceNodeCount = 0;
-i64 SearchStartTick = 0;
-double TargetTimeMs = 0.0;
-double SearchHardLimitMs = std::numeric_limits<double>::infinity();
-i32 BestMoveStability = 0;
-i32 IterationDepth = 0;
-i32 RootAlpha = -MATE_SCORE;
-i32 RootBeta = MATE_SCORE;
+// Set by ResetSearchState.
+i64 LastPollNodeCount;
+i64 QuiesceNodeCount;
+i64 SearchStartTick;
+double TargetTimeMs;
+double SearchHardLimitMs;
+i32 BestMoveStability;
+i32 IterationDepth;
+i32 RootAlpha;
+i32 RootBeta;
 
 void ResetSearchState() {
     LastPollNodeCount = 0;
@@ -35,6 +36,11 @@ void ResetSearchState() {
     RootAlpha = -MATE_SCORE;
     RootBeta = MATE_SCORE;
 }
+
+namespace {
+// The start-up values are the reset's.
+[[maybe_unused]] const bool searchStateSet = (ResetSearchState(), true);
+}  // namespace
 
 bool SearchStopped() { return StopSearch.load(std::memory_order_relaxed) && !SearchUninterruptible; }
 

@@ -148,9 +148,11 @@ BookLineResult ReadBookLine(const std::string& line, const BookLineVisitor& visi
     }
 }
 
-startBookclass::startBookclass() {
+void ClearStartBookTable() {
     for (auto& slot : StartBookTable) slot = StartBookSlot{};
 }
+
+startBookclass::startBookclass() { ClearStartBookTable(); }
 
 void startBookclass::LoadFromPgn() {
     std::string dir;

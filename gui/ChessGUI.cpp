@@ -144,10 +144,7 @@ TfrmWinRovik::TfrmWinRovik(QWidget* parent)
     Panel1->installEventFilter(pntBoard);  // from now on the board follows its panel's size
     if (!ProtocolMode) OpenMoveSound();  // nothing but protocol lines may reach the interface
 
-    InitMasksAndKeys();
-    InitBitIndexTable();
-    InitPopCountTable();
-    InitAttackTables();
+    BuildBoardTables();
 
     CurrentPly = 0;
     ClockStartPly = 0;
