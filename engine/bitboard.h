@@ -36,7 +36,6 @@ extern Bitboard Between[64][64];
 extern i32 Direction[64][64];
 
 extern std::string VersionText;
-extern std::string PieceBitmapNames[12];
 
 // King distance: max of file and rank difference.
 int Distance(int a, int b);

@@ -35,10 +35,7 @@ i64 NodeCount;
 
 double LearnResult;
 
-std::string PendingPositionText;
-
 std::string VersionText;
-std::string PieceBitmapNames[12];
 
 void EngineSeedRandom(unsigned seed) { std::srand(seed); }
 
@@ -46,12 +43,6 @@ int EngineRandom() { return std::rand() & 0x7FFFFFFF; }
 
 void InitEngineGlobals() {
     VersionText = "4.00";
-    static const char* const names[6] = {"pawn", "knight", "bishop", "rook", "queen", "king"};
-    for (int i = 0; i < 6; ++i) {
-        PieceBitmapNames[i] = std::string(names[i]) + ".bmp";
-        PieceBitmapNames[i + 6] = "b" + std::string(names[i]) + ".bmp";
-    }
-    PendingPositionText.clear();
     PieceValue[1] = PawnValue;
     PieceValue[2] = KnightValue;
     PieceValue[3] = BishopValue;
@@ -61,9 +52,7 @@ void InitEngineGlobals() {
 }
 
 void FreeEngineGlobals() {
-    for (auto& s : PieceBitmapNames) s.clear();
     VersionText.clear();
-    PendingPositionText.clear();
 }
 
 void ResetGlobalState() {

@@ -35,9 +35,6 @@ extern i64 NodeCount;
 // Book learning result from white's side: -1 none yet, -2 done or not wanted.
 extern double LearnResult;
 
-// The FEN text of the protocol's last "setboard", for the position loader.
-extern std::string PendingPositionText;
-
 // The C runtime's generator, non-negative 31-bit numbers.
 void EngineSeedRandom(unsigned seed);
 int EngineRandom();

@@ -27,6 +27,13 @@ std::atomic<int> UserMoveFrom{0};
 std::atomic<int> UserMoveTo{0};
 std::atomic<int> UserMovePromotion{0};
 
+std::string PendingPositionText;
+
+const std::string PieceBitmapNames[12] = {
+    "pawn.bmp",  "knight.bmp",  "bishop.bmp",  "rook.bmp",  "queen.bmp",  "king.bmp",
+    "bpawn.bmp", "bknight.bmp", "bbishop.bmp", "brook.bmp", "bqueen.bmp", "bking.bmp",
+};
+
 u8 PositionSetUp = 0;
 u8 ResetFields = 0;
 int EngineIsBlack = 1;
@@ -58,4 +65,5 @@ void ResetGuiState() {
     PositionSetUp = 0;
     ResetFields = 0;
     EngineIsBlack = 1;
+    PendingPositionText.clear();
 }
