@@ -21,11 +21,9 @@ void ResetEvalState() {
 }
 
 namespace {
+
 // The start-up values are the reset's.
 [[maybe_unused]] const bool evalStateSet = (ResetEvalState(), true);
-}  // namespace
-
-namespace {
 
 int SeventhRankBonus(int n) {
     return (n >= 0 && n < 8) ? EvalTables.SeventhRankBonus[n] : 0;

@@ -19,11 +19,9 @@ void ResetMoveDriverState() {
 }
 
 namespace {
+
 // The start-up values are the reset's.
 [[maybe_unused]] const bool moveDriverStateSet = (ResetMoveDriverState(), true);
-}  // namespace
-
-namespace {
 
 double ElapsedMs() { return static_cast<double>(Host().TickMs() - SearchStartTick); }
 

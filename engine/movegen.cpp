@@ -12,11 +12,9 @@ i32 QuiesceMargin;  // set by ResetMoveGenState
 void ResetMoveGenState() { QuiesceMargin = 0; }
 
 namespace {
+
 // The start-up values are the reset's.
 [[maybe_unused]] const bool moveGenStateSet = (ResetMoveGenState(), true);
-}  // namespace
-
-namespace {
 
 constexpr Bitboard RANK_1 = 0x00000000000000FFULL;
 constexpr Bitboard RANK_8 = 0xFF00000000000000ULL;

@@ -26,11 +26,9 @@ void ResetRootSearchState() {
 }
 
 namespace {
+
 // The start-up values are the reset's.
 [[maybe_unused]] const bool rootSearchStateSet = (ResetRootSearchState(), true);
-}  // namespace
-
-namespace {
 
 constexpr int PV_MAX_MOVES = 14;
 
