@@ -52,7 +52,7 @@ std::vector<std::string> RandomGame(std::mt19937& rng, int maxPlies) {
         if (InCheck(&board, &board.Pos, 1)) san += "+";
         moves.push_back(san);
         EvalContext context{};
-        if (CheckDraw(&board.Pos, 1) >= 3 || RecognizeEndgame(&context, &board.Pos) == 1) break;
+        if (CheckDraw(&board.Pos, 1) != DRAW_NONE || RecognizeEndgame(&context, &board.Pos) == ENDGAME_DRAWN) break;
     }
     return moves;
 }
@@ -94,7 +94,6 @@ int main(int argc, char** argv) {
     const QString dir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
     SilentBoxes boxes;
     SetMessageBoxes(&boxes);
-    InitEngineGlobals();
     ResetEngineState();
 
     // ---- The file of 49,999 games, built from 300 random games of 80 to 180 plies.

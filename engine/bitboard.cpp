@@ -58,8 +58,6 @@ const StepTables stepTables;
 
 bool OnBoard(int sq) { return sq >= 0 && sq < 64; }
 
-Bitboard Sq(int sq) { return Bitboard{1} << sq; }
-
 }  // namespace
 
 int Distance(int a, int b) {
@@ -70,8 +68,8 @@ int Distance(int a, int b) {
 
 void InitMasksAndKeys() {
     for (int i = 0; i < 64; ++i) {
-        SetMask[i] = Sq(i);
-        ClearMask[i] = ~Sq(i);
+        SetMask[i] = Bit(i);
+        ClearMask[i] = ~Bit(i);
     }
     for (auto& f : FileMask) f = 0;
     for (int f = 0; f < 8; ++f)
@@ -91,31 +89,31 @@ void InitMasksAndKeys() {
         PawnAttacks[0][sq] = PawnAttacks[1][sq] = 0;
         if (sq >= 15) {
             for (int s : {sq - 7, sq - 9})
-                if (OnBoard(s) && Distance(s, sq) == 1) PawnAttacks[0][sq] |= Sq(s);
+                if (OnBoard(s) && Distance(s, sq) == 1) PawnAttacks[0][sq] |= Bit(s);
         }
         if (sq <= 48) {
             for (int s : {sq + 7, sq + 9})
-                if (OnBoard(s) && Distance(s, sq) == 1) PawnAttacks[1][sq] |= Sq(s);
+                if (OnBoard(s) && Distance(s, sq) == 1) PawnAttacks[1][sq] |= Bit(s);
         }
     }
 
     for (int sq = 0; sq < 64; ++sq) {
         KingZone[sq] = 0;
         for (int v = 0; v < 64; ++v)
-            if (Distance(sq, v) <= 3) KingZone[sq] |= Sq(v);
+            if (Distance(sq, v) <= 3) KingZone[sq] |= Bit(v);
     }
 
     for (int sq = 0; sq < 64; ++sq) {
         PassedPawnMask[0][sq] = PassedPawnMask[1][sq] = 0;
         for (int t = sq + 8; t < 64; t += 8) {
-            PassedPawnMask[0][sq] |= Sq(t);
-            if (OnBoard(t - 1) && Distance(t, t - 1) == 1) PassedPawnMask[0][sq] |= Sq(t - 1);
-            if (OnBoard(t + 1) && Distance(t, t + 1) == 1) PassedPawnMask[0][sq] |= Sq(t + 1);
+            PassedPawnMask[0][sq] |= Bit(t);
+            if (OnBoard(t - 1) && Distance(t, t - 1) == 1) PassedPawnMask[0][sq] |= Bit(t - 1);
+            if (OnBoard(t + 1) && Distance(t, t + 1) == 1) PassedPawnMask[0][sq] |= Bit(t + 1);
         }
         for (int t = sq - 8; t >= 0; t -= 8) {
-            PassedPawnMask[1][sq] |= Sq(t);
-            if (OnBoard(t - 1) && Distance(t, t - 1) == 1) PassedPawnMask[1][sq] |= Sq(t - 1);
-            if (OnBoard(t + 1) && Distance(t, t + 1) == 1) PassedPawnMask[1][sq] |= Sq(t + 1);
+            PassedPawnMask[1][sq] |= Bit(t);
+            if (OnBoard(t - 1) && Distance(t, t - 1) == 1) PassedPawnMask[1][sq] |= Bit(t - 1);
+            if (OnBoard(t + 1) && Distance(t, t + 1) == 1) PassedPawnMask[1][sq] |= Bit(t + 1);
         }
     }
 
@@ -127,25 +125,25 @@ void InitMasksAndKeys() {
         const int rB = RelativeRank[1][sq];
         for (int v = 1; v < 64; ++v) {
             const int d = Distance(sq, v);
-            if (d < rB && RelativeRank[1][v] <= rB) PawnSquare[0][sq][0] |= Sq(v);
-            if (d <= rB && RelativeRank[1][v] <= rB + 1) PawnSquare[0][sq][1] |= Sq(v);
-            if (d <= rW && RelativeRank[0][v] <= rW + 1) PawnSquare[1][sq][0] |= Sq(v);
-            if (d < rW && RelativeRank[0][v] <= rW) PawnSquare[1][sq][1] |= Sq(v);
+            if (d < rB && RelativeRank[1][v] <= rB) PawnSquare[0][sq][0] |= Bit(v);
+            if (d <= rB && RelativeRank[1][v] <= rB + 1) PawnSquare[0][sq][1] |= Bit(v);
+            if (d <= rW && RelativeRank[0][v] <= rW + 1) PawnSquare[1][sq][0] |= Bit(v);
+            if (d < rW && RelativeRank[0][v] <= rW) PawnSquare[1][sq][1] |= Bit(v);
         }
     }
 
-    RookTrapMasks[0][0] = Sq(H2);
-    RookTrapMasks[0][1] = Sq(H1) | Sq(H2);
-    RookTrapMasks[0][2] = Sq(G1) | Sq(H1) | Sq(H2);
-    RookTrapMasks[1][0] = Sq(A2);
-    RookTrapMasks[1][1] = Sq(A1) | Sq(A2);
-    RookTrapMasks[1][2] = Sq(A1) | Sq(B1) | Sq(A2);
-    RookTrapMasks[2][0] = Sq(H7);
-    RookTrapMasks[2][1] = Sq(H8) | Sq(H7);
-    RookTrapMasks[2][2] = Sq(H8) | Sq(G8) | Sq(H7);
-    RookTrapMasks[3][0] = Sq(A7);
-    RookTrapMasks[3][1] = Sq(A8) | Sq(A7);
-    RookTrapMasks[3][2] = Sq(A8) | Sq(B8) | Sq(A7);
+    RookTrapMasks[0][0] = Bit(H2);
+    RookTrapMasks[0][1] = Bit(H1) | Bit(H2);
+    RookTrapMasks[0][2] = Bit(G1) | Bit(H1) | Bit(H2);
+    RookTrapMasks[1][0] = Bit(A2);
+    RookTrapMasks[1][1] = Bit(A1) | Bit(A2);
+    RookTrapMasks[1][2] = Bit(A1) | Bit(B1) | Bit(A2);
+    RookTrapMasks[2][0] = Bit(H7);
+    RookTrapMasks[2][1] = Bit(H8) | Bit(H7);
+    RookTrapMasks[2][2] = Bit(H8) | Bit(G8) | Bit(H7);
+    RookTrapMasks[3][0] = Bit(A7);
+    RookTrapMasks[3][1] = Bit(A8) | Bit(A7);
+    RookTrapMasks[3][2] = Bit(A8) | Bit(B8) | Bit(A7);
 }
 
 void InitBitIndexTable() {
@@ -220,6 +218,13 @@ void InitAttackTables() {
             }
 }
 
+void BuildBoardTables() {
+    InitMasksAndKeys();
+    InitBitIndexTable();
+    InitPopCountTable();
+    InitAttackTables();
+}
+
 void ComputeMaterial(Position* pos) {
     for (int c = 0; c < 2; ++c) {
         pos->PieceMaterial[c] = 0;
@@ -248,17 +253,17 @@ void SetupStartPosition(EngineBoard* board) {
     p->SavedEpSquare = 0;
 
     p->Pieces[WHITE][PAWN] = 0x000000000000FF00ULL;
-    p->Pieces[WHITE][KNIGHT] = Sq(B1) | Sq(G1);
-    p->Pieces[WHITE][BISHOP] = Sq(C1) | Sq(F1);
-    p->Pieces[WHITE][ROOK] = Sq(A1) | Sq(H1);
-    p->Pieces[WHITE][QUEEN] = Sq(D1);
-    p->Pieces[WHITE][KING] = Sq(E1);
+    p->Pieces[WHITE][KNIGHT] = Bit(B1) | Bit(G1);
+    p->Pieces[WHITE][BISHOP] = Bit(C1) | Bit(F1);
+    p->Pieces[WHITE][ROOK] = Bit(A1) | Bit(H1);
+    p->Pieces[WHITE][QUEEN] = Bit(D1);
+    p->Pieces[WHITE][KING] = Bit(E1);
     p->Pieces[BLACK][PAWN] = 0x00FF000000000000ULL;
-    p->Pieces[BLACK][KNIGHT] = Sq(B8) | Sq(G8);
-    p->Pieces[BLACK][BISHOP] = Sq(C8) | Sq(F8);
-    p->Pieces[BLACK][ROOK] = Sq(A8) | Sq(H8);
-    p->Pieces[BLACK][QUEEN] = Sq(D8);
-    p->Pieces[BLACK][KING] = Sq(E8);
+    p->Pieces[BLACK][KNIGHT] = Bit(B8) | Bit(G8);
+    p->Pieces[BLACK][BISHOP] = Bit(C8) | Bit(F8);
+    p->Pieces[BLACK][ROOK] = Bit(A8) | Bit(H8);
+    p->Pieces[BLACK][QUEEN] = Bit(D8);
+    p->Pieces[BLACK][KING] = Bit(E8);
     p->KingSquare[WHITE] = E1;
     p->KingSquare[BLACK] = E8;
 
@@ -271,7 +276,7 @@ void SetupStartPosition(EngineBoard* board) {
         p->HasCastled[c] = 0;
     }
     p->EpSquare = -1;
-    p->GamePhase = 0;
+    p->GamePhase = PHASE_OPENING;
 
     p->Key = ComputeHashKey(p);
     p->PawnKey = ComputePawnHashKey(p);

@@ -36,8 +36,6 @@ extern Bitboard Between[64][64];
 extern i32 Direction[64][64];
 
 extern std::string VersionText;
-extern std::string PieceBitmapNames[12];
-extern std::string SquareNames[65];
 
 // King distance: max of file and rank difference.
 int Distance(int a, int b);
@@ -59,11 +57,24 @@ inline int PopBit(Bitboard& b) {
 
 inline int PopCount(Bitboard b) { return std::popcount(b); }
 
-// Builders, called once at start-up in this order.
+// The board holding the one square; SetMask holds the same values.
+constexpr Bitboard Bit(int sq) { return Bitboard{1} << sq; }
+
+// Every square the colour's pieces stand on.
+inline Bitboard OccupiedBy(const Position* pos, int colour) {
+    const Bitboard* b = pos->Pieces[colour];
+    return b[PAWN] | b[KNIGHT] | b[BISHOP] | b[ROOK] | b[QUEEN] | b[KING];
+}
+
+// The builders, in the order BuildBoardTables calls them.
 void InitMasksAndKeys();
 void InitBitIndexTable();
 void InitPopCountTable();
 void InitAttackTables();
+// The masks, the next keys of the key generator (the move ordering's tables
+// cleared and the C generator seeded from the clock on the way), the bit
+// tables and the attack tables.
+void BuildBoardTables();
 
 void SetupStartPosition(EngineBoard* board);
 void ComputeMaterial(Position* pos);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <initializer_list>
 
+#include "bitboard.h"
 #include "globals.h"
 
 namespace {
@@ -127,7 +128,7 @@ int bookclass::EncodePosition(const Position* pos, BookRecord* out) {
     *out = BookRecord{};
     CodeWriter w{out->Code};
     for (int sq = 0; sq < 64; ++sq) {
-        const Bitboard bit = Bitboard{1} << sq;
+        const Bitboard bit = Bit(sq);
         int colour = -1, piece = NO_PIECE;
         for (int c = 0; c < 2 && colour < 0; ++c)
             for (int t = PAWN; t <= KING; ++t)

@@ -4,30 +4,26 @@
 #include <limits>
 
 #include "bitboard.h"
+#include "eval_helpers.h"
 #include "globals.h"
 #include "hash.h"
 #include "movegen.h"
 
-i32 LazyEvalMargin = 0;
-u8 ComputerColour = 1;
-u8 RootHasCastled[2] = {0, 0};
+// Set by ResetEvalState.
+i32 LazyEvalMargin;
+u8 ComputerColour;
+u8 RootHasCastled[2];
+
+void ResetEvalState() {
+    LazyEvalMargin = 0;
+    ComputerColour = 1;
+    RootHasCastled[0] = RootHasCastled[1] = 0;
+}
 
 namespace {
 
-// Scores leave the evaluation inside this bound whatever the weights: below
-// the mate scores (beyond 31000) with room for the search's margins, so a
-// static score never reads as a mate and never overflows.
-constexpr i64 SCORE_LIMIT = 30'000;
-
-int Clamp(i64 v) {
-    if (v > SCORE_LIMIT) return static_cast<int>(SCORE_LIMIT);
-    if (v < -SCORE_LIMIT) return static_cast<int>(-SCORE_LIMIT);
-    return static_cast<int>(v);
-}
-
-i64 Positional(i64 term) { return ScaleTerm(term, WeightPositional); }
-
-bool Has(Bitboard b, int sq) { return (b & SetMask[sq]) != 0; }
+// The start-up values are the reset's.
+[[maybe_unused]] const bool evalStateSet = (ResetEvalState(), true);
 
 int SeventhRankBonus(int n) {
     return (n >= 0 && n < 8) ? EvalTables.SeventhRankBonus[n] : 0;
@@ -56,18 +52,18 @@ int Evaluate(EvalContext* ctx, const Position* pos, int ply, int alpha, int beta
     const int s = pos->SideToMove;
     const int o = 1 - s;
 
-    if (pos->GamePhase == 2 && RecognizeEndgame(ctx, pos) != 0) return 0;
+    if (pos->GamePhase == PHASE_ENDGAME && RecognizeEndgame(ctx, pos) != ENDGAME_UNKNOWN) return 0;
 
     i64 score = static_cast<i64>(EvaluateMaterial(ctx, pos)) + EvaluateKingSafety(ctx, pos, static_cast<u8>(s)) -
                 EvaluateKingSafety(ctx, pos, static_cast<u8>(o));
 
-    if (pos->GamePhase == 2) {
-        int scaled = Clamp(score);
+    if (pos->GamePhase == PHASE_ENDGAME) {
+        int scaled = ClampScore(score);
         ScaleDrawishEndgame(ctx, pos, &scaled);
         score = scaled;
     }
 
-    const int factor = pos->GamePhase == 0 ? 4 : pos->GamePhase == 1 ? 2 : 1;
+    const int factor = pos->GamePhase == PHASE_OPENING ? 4 : pos->GamePhase == PHASE_MIDDLE_GAME ? 2 : 1;
     const i64 mobility = static_cast<i64>(pos->MoveCount[s]) - pos->MoveCount[o];
     score += ScaleTerm(mobility * factor, WeightMobility);
 
@@ -121,14 +117,14 @@ int Evaluate(EvalContext* ctx, const Position* pos, int ply, int alpha, int beta
     score += d;
     if (bothHavePieces) {
         const i64 swing = d < 0 ? -d : d;
-        if (swing > LazyEvalMargin) LazyEvalMargin = Clamp(swing);
+        if (swing > LazyEvalMargin) LazyEvalMargin = ClampScore(swing);
     }
 
     if (score >= 0)
         score -= ply / 3;
     else
         score += ply / 3;
-    return Clamp(score);
+    return ClampScore(score);
 }
 
 int EvaluateMaterial(EvalContext*, const Position* pos) {
@@ -186,7 +182,7 @@ int EvaluateMaterial(EvalContext*, const Position* pos) {
     const i64 width = BlunderPercent;
     if (width != 0) score += EngineRandom() % width - width / 2;
 
-    return Clamp(score);
+    return ClampScore(score);
 }
 
 int RecognizeEndgame(EvalContext*, const Position* pos) {
@@ -217,20 +213,20 @@ int RecognizeEndgame(EvalContext*, const Position* pos) {
     }
 
     for (int c = 0; c < 2; ++c)
-        if (pos->Pieces[c][PAWN] | pos->Pieces[c][ROOK] | pos->Pieces[c][QUEEN]) return 0;
+        if (pos->Pieces[c][PAWN] | pos->Pieces[c][ROOK] | pos->Pieces[c][QUEEN]) return ENDGAME_UNKNOWN;
     for (int c = 0; c < 2; ++c)
-        if (pos->Pieces[c][BISHOP] && pos->Pieces[c][KNIGHT]) return 0;
+        if (pos->Pieces[c][BISHOP] && pos->Pieces[c][KNIGHT]) return ENDGAME_UNKNOWN;
     const Bitboard minors[2] = {pos->Pieces[WHITE][KNIGHT] | pos->Pieces[WHITE][BISHOP],
                                 pos->Pieces[BLACK][KNIGHT] | pos->Pieces[BLACK][BISHOP]};
-    if ((minors[WHITE] | minors[BLACK]) == 0) return 1;
+    if ((minors[WHITE] | minors[BLACK]) == 0) return ENDGAME_DRAWN;
     for (int c = 0; c < 2; ++c) {
         if (minors[c] != 0) continue;
         const int other = 1 - c;
-        if (PopCount(pos->Pieces[other][KNIGHT]) > 1) return 0;
-        if (PopCount(pos->Pieces[other][BISHOP]) > 1) return 0;
-        return 1;
+        if (PopCount(pos->Pieces[other][KNIGHT]) > 1) return ENDGAME_UNKNOWN;
+        if (PopCount(pos->Pieces[other][BISHOP]) > 1) return ENDGAME_UNKNOWN;
+        return ENDGAME_DRAWN;
     }
-    return 0;
+    return ENDGAME_UNKNOWN;
 }
 
 int ScaleDrawishEndgame(EvalContext*, const Position* pos, int* score) {

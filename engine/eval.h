@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "bitboard.h"
 #include "types.h"
 
 using i8 = std::int8_t;
@@ -15,6 +16,8 @@ extern i32 LazyEvalMargin;
 extern u8 ComputerColour;
 // HasCastled of the root position of the running search.
 extern u8 RootHasCastled[2];
+// Start-up values of the three above.
+void ResetEvalState();
 
 // Fixed evaluation weights.
 struct EvalWeightSet {
@@ -69,8 +72,7 @@ inline constexpr Bitboard SecondAndSeventhRanks = Rank2 | Rank7;
 inline constexpr Bitboard EighthRank[2] = {Rank8, Rank1};
 inline constexpr Bitboard DarkSquares = 0xAA55AA55AA55AA55ULL;
 inline constexpr Bitboard LightSquares = ~DarkSquares;
-inline constexpr Bitboard CentreSquares = (Bitboard{1} << D4) | (Bitboard{1} << E4) | (Bitboard{1} << D5) |
-                                          (Bitboard{1} << E5);
+inline constexpr Bitboard CentreSquares = Bit(D4) | Bit(E4) | Bit(D5) | Bit(E5);
 inline constexpr Bitboard WideCentre = 0x00003C3C3C3C0000ULL;
 
 // Piece-square tables, a1 = 0; [colour][square] with white first.
@@ -94,8 +96,10 @@ inline i64 ScaleTerm(i64 term, i64 weight) { return weight == 100 ? term : term 
 int Evaluate(EvalContext* ctx, const Position* pos, int ply, int alpha, int beta);
 // Material, imbalance, trapped pieces, seventh rank and noise; side to move.
 int EvaluateMaterial(EvalContext* ctx, const Position* pos);
-// 0 not recognised, 1 draw by insufficient material, else a pawn-ending
-// score from the side to move (always even).
+// ENDGAME_UNKNOWN, ENDGAME_DRAWN (insufficient material), else a
+// pawn-ending score from the side to move (always even).
+constexpr int ENDGAME_UNKNOWN = 0;
+constexpr int ENDGAME_DRAWN = 1;
 int RecognizeEndgame(EvalContext* ctx, const Position* pos);
 // Divides *score (side to move) for pawnless edges that do not win; returns 1.
 int ScaleDrawishEndgame(EvalContext* ctx, const Position* pos, int* score);

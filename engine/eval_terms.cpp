@@ -2,6 +2,7 @@
 
 #include "bitboard.h"
 #include "eval.h"
+#include "eval_helpers.h"
 #include "globals.h"
 
 namespace {
@@ -141,19 +142,6 @@ const SquareTable KingsideKingTable = MirrorFiles(QueensideKing);
 
 namespace {
 
-i64 Positional(i64 term) { return ScaleTerm(term, WeightPositional); }
-
-bool Has(Bitboard b, int sq) { return (b & SetMask[sq]) != 0; }
-
-// Scores of a colour leave the terms inside this bound, whatever the weights.
-constexpr i64 TERM_LIMIT = 100'000'000;
-
-int Clamp(i64 v) {
-    if (v > TERM_LIMIT) return static_cast<int>(TERM_LIMIT);
-    if (v < -TERM_LIMIT) return static_cast<int>(-TERM_LIMIT);
-    return static_cast<int>(v);
-}
-
 Bitboard ForwardRay(int colour, int sq) { return RookRays[sq][colour == WHITE ? 1 : 3]; }
 
 Bitboard PiecesOf(const Position* pos, int c) {
@@ -181,7 +169,7 @@ int EvaluateKingSafety(EvalContext*, const Position* pos, u8 c) {
             score += ScaleTerm(EvalWeights.CastledBonus, WeightKingSafety);
     }
 
-    if (pos->GamePhase == 2) {
+    if (pos->GamePhase == PHASE_ENDGAME) {
         const Bitboard all = own | their;
         const bool queenside = (all & QueensideFiles) != 0;
         const bool kingside = (all & KingsideFiles) != 0;
@@ -193,10 +181,10 @@ int EvaluateKingSafety(EvalContext*, const Position* pos, u8 c) {
             score += KingsideKingTable[k];
         else
             score += CentreTable[k];
-        return Clamp(score);
+        return ClampTerm(score);
     }
 
-    if (!queenAgainst) return Clamp(score);
+    if (!queenAgainst) return ClampTerm(score);
 
     int d = 0;
     if ((ForwardRay(c, k) & own) == 0) d += 1;
@@ -219,7 +207,7 @@ int EvaluateKingSafety(EvalContext*, const Position* pos, u8 c) {
         if (BishopAttacksEmpty[sq] & KingAttacks[k]) d += 1;
     }
     score -= ScaleTerm(EvalTables.KingAttackWeight[d < 30 ? d : 30], WeightKingSafety);
-    return Clamp(score);
+    return ClampTerm(score);
 }
 
 int EvaluatePawns(EvalContext* ctx, const Position* pos, u8 c) {
@@ -274,7 +262,7 @@ int EvaluatePawns(EvalContext* ctx, const Position* pos, u8 c) {
         score -= penalty;
     else
         score += penalty;
-    return Clamp(score);
+    return ClampTerm(score);
 }
 
 int EvaluatePieces(EvalContext* ctx, const Position* pos, u8 c) {
@@ -285,7 +273,7 @@ int EvaluatePieces(EvalContext* ctx, const Position* pos, u8 c) {
     const Bitboard their = pos->Pieces[o][PAWN];
     const Bitboard whitePawns = pos->Pieces[WHITE][PAWN];
     const Bitboard blackPawns = pos->Pieces[BLACK][PAWN];
-    const bool endgame = pos->GamePhase == 2;
+    const bool endgame = pos->GamePhase == PHASE_ENDGAME;
     i64 score = 0;
 
     if (pos->HasCastled[c] == 0) score += EvaluateUncastled(ctx, pos, c);
@@ -410,7 +398,7 @@ int EvaluatePieces(EvalContext* ctx, const Position* pos, u8 c) {
     }
 
     if (endgame) score += EvaluateMopUp(ctx, pos, c);
-    return Clamp(score);
+    return ClampTerm(score);
 }
 
 int EvaluateUncastled(EvalContext* ctx, const Position* pos, u8 c) {
@@ -446,5 +434,5 @@ int EvaluateUncastled(EvalContext* ctx, const Position* pos, u8 c) {
     if (moves < 0) moves = 0;
     if (moves > 6) moves = 6;
     score -= Positional(EvalTables.QueenMovePenalty[moves]);
-    return Clamp(score);
+    return ClampTerm(score);
 }

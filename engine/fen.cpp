@@ -6,13 +6,12 @@
 #include "bitboard.h"
 #include "hash.h"
 #include "movegen.h"
+#include "movetext.h"
 
 namespace {
 
 constexpr int MAX_CLOCK = 100;
 constexpr Bitboard BACK_RANKS = 0xFF000000000000FFULL;
-
-inline Bitboard Bit(int sq) { return Bitboard{1} << sq; }
 
 int PieceCode(char c) {
     switch (c) {
@@ -24,12 +23,6 @@ int PieceCode(char c) {
         case 'K': case 'k': return KING;
         default: return NO_PIECE;
     }
-}
-
-int SquareOfName(char file, char rank) {
-    for (int sq = 0; sq < 64; ++sq)
-        if (SquareNames[sq].size() == 2 && SquareNames[sq][0] == file && SquareNames[sq][1] == rank) return sq;
-    return -1;
 }
 
 Bitboard Occupied(const Position* p) {
@@ -63,7 +56,7 @@ void ReadRest(Position* p, std::string rest, bool* clockRead) {
         } else if (c == 'q') {
             p->CastleLong[BLACK] = 1;
         } else if (c >= 'a' && c <= 'h' && i + 1 < rest.size()) {
-            if (p->EpSquare == -1) p->EpSquare = SquareOfName(c, rest[i + 1]);
+            if (p->EpSquare == -1) p->EpSquare = SquareFromName(c, rest[i + 1]);
             ++i;  // the square name's second character
         } else if (c >= '0' && c <= '9') {
             std::size_t j = i;

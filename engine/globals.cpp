@@ -11,33 +11,31 @@
 #include "search.h"
 #include "startbook.h"
 
-i32 PieceValue[8] = {0, 100, 310, 320, 500, 1000, 31000, 0};
-i32 PawnValue = 100, KnightValue = 310, BishopValue = 320, RookValue = 500, QueenValue = 1000;
+// Set by ResetGlobalState, except the move ordering's tables (the board
+// tables' builder clears them).
+i32 PieceValue[8];
+i32 PawnValue, KnightValue, BishopValue, RookValue, QueenValue;
 
-i32 WeightPositional = 100, WeightKingSafety = 100, WeightPassed = 100, WeightMobility = 100;
-i32 SpeedPercent = 100;
-i32 BlunderPercent = 0;
+i32 WeightPositional, WeightKingSafety, WeightPassed, WeightMobility;
+i32 SpeedPercent;
+i32 BlunderPercent;
 
 i32 HistoryTable[64][64];
 i32 Killer1[MAX_PLY];
 i32 Killer2[MAX_PLY];
 
-std::atomic<bool> StopSearch{false};
-std::atomic<bool> SearchUninterruptible{false};
-std::atomic<bool> Pondering{false};
-std::atomic<bool> InfiniteSearch{false};
+std::atomic<bool> StopSearch;
+std::atomic<bool> SearchUninterruptible;
+std::atomic<bool> Pondering;
+std::atomic<bool> InfiniteSearch;
 
-std::atomic<u8> UseHashTable{1};
+std::atomic<u8> UseHashTable;
 
-i64 NodeCount = 0;
+i64 NodeCount;
 
-double LearnResult = -1.0;
-
-std::string PendingPositionText;
+double LearnResult;
 
 std::string VersionText;
-std::string PieceBitmapNames[12];
-std::string SquareNames[65];
 
 void EngineSeedRandom(unsigned seed) { std::srand(seed); }
 
@@ -45,17 +43,6 @@ int EngineRandom() { return std::rand() & 0x7FFFFFFF; }
 
 void InitEngineGlobals() {
     VersionText = "4.00";
-    static const char* const names[6] = {"pawn", "knight", "bishop", "rook", "queen", "king"};
-    for (int i = 0; i < 6; ++i) {
-        PieceBitmapNames[i] = std::string(names[i]) + ".bmp";
-        PieceBitmapNames[i + 6] = "b" + std::string(names[i]) + ".bmp";
-    }
-    for (int sq = 0; sq < 64; ++sq) {
-        SquareNames[sq] = std::string(1, static_cast<char>('a' + (sq & 7))) +
-                          std::string(1, static_cast<char>('1' + (sq >> 3)));
-    }
-    SquareNames[64] = "none";
-    PendingPositionText.clear();
     PieceValue[1] = PawnValue;
     PieceValue[2] = KnightValue;
     PieceValue[3] = BishopValue;
@@ -65,18 +52,17 @@ void InitEngineGlobals() {
 }
 
 void FreeEngineGlobals() {
-    for (auto& s : SquareNames) s.clear();
-    for (auto& s : PieceBitmapNames) s.clear();
     VersionText.clear();
-    PendingPositionText.clear();
 }
 
-void ResetEngineState() {
-    PawnValue = 100;
-    KnightValue = 310;
-    BishopValue = 320;
-    RookValue = 500;
-    QueenValue = 1000;
+void ResetGlobalState() {
+    static constexpr i32 values[8] = {0, 100, 310, 320, 500, 1000, 31000, 0};
+    for (int piece = 0; piece < 8; ++piece) PieceValue[piece] = values[piece];
+    PawnValue = values[PAWN];
+    KnightValue = values[KNIGHT];
+    BishopValue = values[BISHOP];
+    RookValue = values[ROOK];
+    QueenValue = values[QUEEN];
     WeightPositional = WeightKingSafety = WeightPassed = WeightMobility = 100;
     SpeedPercent = 100;
     BlunderPercent = 0;
@@ -85,25 +71,27 @@ void ResetEngineState() {
     Pondering = false;
     InfiniteSearch = false;
     UseHashTable = 1;
-    LearnResult = -1.0;
     NodeCount = 0;
-    QuiesceMargin = 0;
+    LearnResult = -1.0;
+}
+
+namespace {
+// The start-up values are the reset's.
+[[maybe_unused]] const bool globalStateSet = (ResetGlobalState(), true);
+}  // namespace
+
+void ResetEngineState() {
+    ResetGlobalState();
+    ResetMoveGenState();
+    ResetEvalState();
     ResetSearchState();
     ResetRootSearchState();
     ResetMoveDriverState();
-    LazyEvalMargin = 0;
-    ComputerColour = 1;
-    RootHasCastled[0] = RootHasCastled[1] = 0;
-    for (auto& slot : StartBookTable) slot = StartBookSlot{};
-    HashTableEntries = INITIAL_HASH_ENTRIES;
-    PawnHashEntries = INITIAL_PAWN_HASH_ENTRIES;
+    ClearStartBookTable();
+    ResetHashState();
 
     InitEngineGlobals();
-    ResetRandomGenerator();
-    InitMasksAndKeys();
-    InitBitIndexTable();
-    InitPopCountTable();
-    InitAttackTables();
+    BuildBoardTables();
     ClearHashTables();
     EngineSeedRandom(1);
 }

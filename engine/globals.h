@@ -35,9 +35,6 @@ extern i64 NodeCount;
 // Book learning result from white's side: -1 none yet, -2 done or not wanted.
 extern double LearnResult;
 
-// The FEN text of the protocol's last "setboard", for the position loader.
-extern std::string PendingPositionText;
-
 // The C runtime's generator, non-negative 31-bit numbers.
 void EngineSeedRandom(unsigned seed);
 int EngineRandom();
@@ -45,6 +42,9 @@ int EngineRandom();
 // Builds the texts and values and allocates the hash tables.
 void InitEngineGlobals();
 void FreeEngineGlobals();
+
+// Start-up values of the globals above.
+void ResetGlobalState();
 
 // Brings every engine global back to its start-up value (tables rebuilt,
 // hash tables reallocated at their initial sizes and cleared).

@@ -14,9 +14,9 @@ u64 CastleKeys[4];
 const u64 SideKey = 0xB05B59C3461786DDULL;
 
 HashEntry* HashTable = nullptr;
-u64 HashTableEntries = INITIAL_HASH_ENTRIES;
+u64 HashTableEntries;  // set by ResetHashState
 PawnHashEntry* PawnHashTable = nullptr;
-u64 PawnHashEntries = INITIAL_PAWN_HASH_ENTRIES;
+u64 PawnHashEntries;  // set by ResetHashState
 
 namespace {
 
@@ -34,14 +34,26 @@ const u32 RandomSeedTable[55] = {
     2566161658u, 1336303706u, 734481152u, 3312921747u, 4040613457u,
 };
 
+// Seeded, and the two lags set, at the first call after a reset.
 u32 RandomState[55];
-int RandomJ = 23;
-int RandomK = 54;
-bool RandomFirstCall = true;
+int RandomJ;
+int RandomK;
+bool RandomFirstCall;
 
 }  // namespace
 
 void ResetRandomGenerator() { RandomFirstCall = true; }
+
+void ResetHashState() {
+    HashTableEntries = INITIAL_HASH_ENTRIES;
+    PawnHashEntries = INITIAL_PAWN_HASH_ENTRIES;
+    ResetRandomGenerator();
+}
+
+namespace {
+// The start-up values are the reset's.
+[[maybe_unused]] const bool hashStateSet = (ResetHashState(), true);
+}  // namespace
 
 u32 NextRandom32() {
     if (RandomFirstCall) {
@@ -115,14 +127,14 @@ int DepthPlies(int depth60) {
 }  // namespace
 
 int ProbeHash(int depth60, int* alpha, int* beta, u32 keyLo, u32 keyHi, Move* move) {
-    if ((keyLo == 0 && keyHi == 0) || !UseHashTable || HashTable == nullptr) return 0;
+    if ((keyLo == 0 && keyHi == 0) || !UseHashTable || HashTable == nullptr) return PROBE_MISS;
     *move = 0;
     const int d = DepthPlies(depth60);
     const HashEntry& e = HashTable[keyLo & (HashTableEntries - 1)];
-    if (e.KeyLo != keyLo || e.KeyHi != keyHi) return 0;
+    if (e.KeyLo != keyLo || e.KeyHi != keyHi) return PROBE_MISS;
     *move = e.Move;
     const int h = EntryDepth(e.Info);
-    if (d > h) return 0;
+    if (d > h) return PROBE_MISS;
     int s = e.Score;
     const int excess = h - d;
     if (s > 31000)
@@ -136,21 +148,21 @@ int ProbeHash(int depth60, int* alpha, int* beta, u32 keyLo, u32 keyHi, Move* mo
     switch (EntryBound(e.Info)) {
         case HASH_EXACT:
             *alpha = s;
-            return 1;
+            return PROBE_EXACT;
         case HASH_UPPER:
             if (s <= *alpha) {
                 *alpha = s;
-                return 2;
+                return PROBE_FAIL_LOW;
             }
-            return 0;
+            return PROBE_MISS;
         case HASH_LOWER:
             if (s >= *beta) {
                 *beta = s;
-                return 3;
+                return PROBE_FAIL_HIGH;
             }
-            return 0;
+            return PROBE_MISS;
         default:
-            return 0;
+            return PROBE_MISS;
     }
 }
 

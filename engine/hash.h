@@ -20,11 +20,20 @@ u32 NextRandom32();
 u64 NextRandom64();
 // Restarts the key generator at its fixed seed (the next call reseeds).
 void ResetRandomGenerator();
+// The start-up sizes of the tables (not reallocated) and the key generator
+// restarted.
+void ResetHashState();
 void GenerateZobristKeys();
 
 u64 ComputeHashKey(const Position* pos);
 u64 ComputePawnHashKey(const Position* pos);
 
+// ProbeHash's results: no usable entry, or the entry's score settles the
+// node (alpha set to it, or alpha or beta moved to it by its bound).
+constexpr int PROBE_MISS = 0;
+constexpr int PROBE_EXACT = 1;
+constexpr int PROBE_FAIL_LOW = 2;
+constexpr int PROBE_FAIL_HIGH = 3;
 int ProbeHash(int depth60, int* alpha, int* beta, u32 keyLo, u32 keyHi, Move* move);
 Move ProbeHashMove(u32 keyLo, u32 keyHi);
 void StoreHash(int depth60, int score, int type, u32 keyLo, u32 keyHi, Move move);

@@ -7,8 +7,6 @@
 
 namespace {
 
-inline Bitboard Bit(int sq) { return Bitboard{1} << sq; }
-
 inline bool ValidSquare(int sq) { return static_cast<unsigned>(sq) < 64; }
 
 // Clears a castling right and takes its key out.
@@ -28,11 +26,6 @@ inline void CornerTouched(Position* pos, int sq, u64& key) {
         case H8: DropRight(pos->CastleShort[BLACK], key, 1); break;
         default: break;
     }
-}
-
-inline Bitboard OccupiedBy(const Position* pos, int c) {
-    const Bitboard* b = pos->Pieces[c];
-    return b[PAWN] | b[KNIGHT] | b[BISHOP] | b[ROOK] | b[QUEEN] | b[KING];
 }
 
 // The fifty-move counter and the repetition count after a reversible move.
@@ -214,13 +207,13 @@ int UnmakeNullMove(EngineBoard*, Position* pos) {
 }
 
 int CheckDraw(const Position* pos, int ply) {
-    if (pos->FiftyMoveCounter >= KEY_HISTORY_SIZE) return 4;
+    if (pos->FiftyMoveCounter >= KEY_HISTORY_SIZE) return DRAW_FIFTY_MOVES;
     const int limit = pos->FiftyMoveCounter;
     int n = 1;
     for (int i = 0; i < limit; ++i)
         if (pos->KeyHistory[i] == pos->Key) ++n;
-    if (n > 2 || (n > 1 && ply > 2)) return 3;
-    return 0;
+    if (n > 2 || (n > 1 && ply > 2)) return DRAW_REPETITION;
+    return DRAW_NONE;
 }
 
 namespace {
@@ -231,9 +224,9 @@ bool LeavesKingSafe(const Position& pos, Move move) {
     EngineBoard scratch;
     scratch.Pos = pos;
     const i64 nodes = NodeCount;
-    const int r = MakeMove(&scratch, move, &scratch.Pos);
+    const bool safe = MakeMoveKeepsKingSafe(&scratch, move, &scratch.Pos);
     NodeCount = nodes;
-    return r != MAKE_KING_CAPTURED && !InCheck(&scratch, &scratch.Pos, 0);
+    return safe;
 }
 
 }  // namespace

@@ -12,13 +12,16 @@
 #include "ordering.h"
 #include "timemanager.h"
 
-i32 LastScores[5] = {0, 0, 0, 0, 0};
+i32 LastScores[5];  // set by ResetMoveDriverState
 
 void ResetMoveDriverState() {
     for (auto& s : LastScores) s = 0;
 }
 
 namespace {
+
+// The start-up values are the reset's.
+[[maybe_unused]] const bool moveDriverStateSet = (ResetMoveDriverState(), true);
 
 double ElapsedMs() { return static_cast<double>(Host().TickMs() - SearchStartTick); }
 
@@ -175,11 +178,11 @@ bool ResignRuleHolds(const ResignInputs& in) {
     if (in.lastScores[1] - in.lastScores[4] > ResignThreshold / 2) return false;
     if (in.opponentPawnMaterial == 0 && in.opponentPieceMaterial < in.queenValue) return false;
     const int type = in.timeControlType;
-    if (type == 2 || type == 4) {
+    if (RunsOnClocks(type)) {
         if (in.opponentLeftMs < 20000) return false;
-        if ((type == 2 && in.blitzMinutes > 30) || (type == 4 && in.tournamentMinutes > 30)) {
+        if ((type == TIME_BLITZ && in.blitzMinutes > 30) || (type == TIME_TOURNAMENT && in.tournamentMinutes > 30)) {
             if (in.opponentLeftMs < 90000) return false;
-        } else if (type == 4 || in.blitzBonus == 0) {
+        } else if (type == TIME_TOURNAMENT || in.blitzBonus == 0) {
             if (in.opponentLeftMs < 30000) return false;
         }
     }
@@ -187,9 +190,9 @@ bool ResignRuleHolds(const ResignInputs& in) {
 }
 
 bool DrawnByRule(const Position& pos) {
-    if (CheckDraw(&pos, 1) != 0) return true;
+    if (CheckDraw(&pos, 1) != DRAW_NONE) return true;
     EvalContext context{};
-    return RecognizeEndgame(&context, &pos) == 1;
+    return RecognizeEndgame(&context, &pos) == ENDGAME_DRAWN;
 }
 
 bool GameHasEnded(const Position& pos) { return DrawnByRule(pos) || LegalMoveCount(pos, nullptr) == 0; }

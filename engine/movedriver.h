@@ -6,6 +6,7 @@
 
 #include "rootsearch.h"
 #include "search.h"
+#include "timemanager.h"
 #include "types.h"
 
 // The engine's last five best scores, newest first.
@@ -17,7 +18,7 @@ constexpr int ResignThreshold = 600;
 // The deepening of one engine move.
 struct Deepening {
     int side = WHITE;  // the engine's side: the side to move at the start
-    int timeControlType = 1;
+    int timeControlType = TIME_PER_MOVE;
     double firstBudgetMs = 0;  // TargetTimeMs as first computed
     int lastDepth = MAX_PLY;   // no iteration goes deeper
     int alpha = -MATE_SCORE;   // the aspiration window
@@ -60,7 +61,7 @@ struct ResignInputs {
     int opponentPawnMaterial = 0;
     int opponentPieceMaterial = 0;
     int queenValue = 1000;
-    int timeControlType = 1;
+    int timeControlType = TIME_PER_MOVE;
     double opponentLeftMs = 0;
     double blitzMinutes = 0;
     double blitzBonus = 0;

@@ -7,9 +7,14 @@
 
 const Bitboard SeventhRank[2] = {0x00FF000000000000ULL, 0x000000000000FF00ULL};
 
-i32 QuiesceMargin = 0;
+i32 QuiesceMargin;  // set by ResetMoveGenState
+
+void ResetMoveGenState() { QuiesceMargin = 0; }
 
 namespace {
+
+// The start-up values are the reset's.
+[[maybe_unused]] const bool moveGenStateSet = (ResetMoveGenState(), true);
 
 constexpr Bitboard RANK_1 = 0x00000000000000FFULL;
 constexpr Bitboard RANK_8 = 0xFF00000000000000ULL;
@@ -18,14 +23,7 @@ constexpr Bitboard ALL_SQUARES = ~Bitboard{0};
 // A pawn standing on its own last rank has nowhere to go and gets no moves.
 constexpr Bitboard MOVABLE_PAWNS[2] = {~RANK_8, ~RANK_1};
 
-inline Bitboard Bit(int sq) { return Bitboard{1} << sq; }
-
 inline int SideOf(const Position* p) { return p->SideToMove & 1; }
-
-inline Bitboard ColourBoard(const Position* p, int c) {
-    const Bitboard* b = p->Pieces[c];
-    return b[PAWN] | b[KNIGHT] | b[BISHOP] | b[ROOK] | b[QUEEN] | b[KING];
-}
 
 // The king's square when it holds that colour's king, else -1.
 inline int KingSquareOf(const Position* p, int c) {
@@ -50,8 +48,8 @@ inline Bitboard EpTargetOf(const Position* p, int c, Bitboard occupied) {
 
 inline void SetUpBoards(MoveGenState& g, const Position* p) {
     const int c = SideOf(p);
-    g.Own = ColourBoard(p, c);
-    g.Enemy = ColourBoard(p, c ^ 1);
+    g.Own = OccupiedBy(p, c);
+    g.Enemy = OccupiedBy(p, c ^ 1);
     g.Occupied = g.Own | g.Enemy;
     g.Empty = ~g.Occupied;
     g.Targets = g.Empty | g.Enemy;

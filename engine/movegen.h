@@ -8,6 +8,8 @@ extern const Bitboard SeventhRank[2];
 
 // Written by the quiescence search just before GenerateCaptures.
 extern i32 QuiesceMargin;
+// Start-up value of QuiesceMargin.
+void ResetMoveGenState();
 
 // Results: n >= 1 moves stored, -1 the opponent's king can be captured,
 // -2 no move. Last is always set.

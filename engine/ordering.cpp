@@ -4,6 +4,7 @@
 #include "eval.h"
 #include "globals.h"
 #include "hash.h"
+#include "movetext.h"
 
 namespace {
 
@@ -125,7 +126,7 @@ std::string MoveToSan(Move move, const MoveList* list) {
 
     std::string text;
     if (piece == PAWN) {
-        if (capture) text += static_cast<char>('a' + (from & 7));
+        if (capture) text += FileLetter(from);
     } else {
         static const char letters[8] = {'?', '?', 'N', 'B', 'R', 'Q', 'K', '?'};
         text += letters[piece];
@@ -141,9 +142,9 @@ std::string MoveToSan(Move move, const MoveList* list) {
         }
         if (rival) {
             if (!sameFile)
-                text += static_cast<char>('a' + (from & 7));
+                text += FileLetter(from);
             else if (!sameRank)
-                text += static_cast<char>('1' + (from >> 3));
+                text += RankDigit(from);
             else
                 text += SquareNames[from];
         }

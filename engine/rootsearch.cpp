@@ -13,8 +13,9 @@
 EngineBoard GameBoard;
 EngineBoard PonderBoard;
 EngineBoard SpareBoard;
-Move PrevBestMove = 0;
-i32 StaleHashCount = 0;
+// Set by ResetRootSearchState.
+Move PrevBestMove;
+i32 StaleHashCount;
 
 void ResetRootSearchState() {
     GameBoard = EngineBoard{};
@@ -25,6 +26,9 @@ void ResetRootSearchState() {
 }
 
 namespace {
+
+// The start-up values are the reset's.
+[[maybe_unused]] const bool rootSearchStateSet = (ResetRootSearchState(), true);
 
 constexpr int PV_MAX_MOVES = 14;
 
@@ -100,7 +104,7 @@ std::string PrincipalVariationText(const Position& game, Move best) {
     MakeMove(&SpareBoard, best, &SpareBoard.Pos);
     int count = 1;
     while (count < PV_MAX_MOVES) {
-        if (CheckDraw(&SpareBoard.Pos, 1) != 0) break;
+        if (CheckDraw(&SpareBoard.Pos, 1) != DRAW_NONE) break;
         const Move next = ProbeHashMove(KeyLo(SpareBoard.Pos.Key), KeyHi(SpareBoard.Pos.Key));
         if (next == 0) break;
         // A list the generator left unfinished (king capturable) is not read.
@@ -108,8 +112,7 @@ std::string PrincipalVariationText(const Position& game, Move best) {
         const std::string san = MoveToSan(next, &SpareBoard.List);
         if (san == "!") break;
         const Position before = SpareBoard.Pos;
-        const int r = MakeMove(&SpareBoard, next, &SpareBoard.Pos);
-        if (r == MAKE_KING_CAPTURED || InCheck(&SpareBoard, &SpareBoard.Pos, 0)) {
+        if (!MakeMoveKeepsKingSafe(&SpareBoard, next, &SpareBoard.Pos)) {
             SpareBoard.Pos = before;
             break;
         }
@@ -136,8 +139,7 @@ int SearchRoot(int depth, int alpha, int beta, bool generate, bool display) {
         if (n == -1) return ROOT_CHECKMATED;
         if (n == 1) {
             const Position saved = GameBoard.Pos;
-            const int r = MakeMove(&GameBoard, list.Moves[0], &GameBoard.Pos);
-            const bool illegal = r == MAKE_KING_CAPTURED || InCheck(&GameBoard, &GameBoard.Pos, 0);
+            const bool illegal = !MakeMoveKeepsKingSafe(&GameBoard, list.Moves[0], &GameBoard.Pos);
             GameBoard.Pos = saved;
             if (illegal) return inCheck ? ROOT_CHECKMATED : ROOT_STALEMATE;
             return ROOT_SINGLE_MOVE;
@@ -149,15 +151,15 @@ int SearchRoot(int depth, int alpha, int beta, bool generate, bool display) {
 
     // The game phase only grows; each step starts the tables afresh.
     Position& game = GameBoard.Pos;
-    if (game.GamePhase == 0 &&
+    if (game.GamePhase == PHASE_OPENING &&
         ((!game.CastleShort[0] && !game.CastleLong[0] && !game.CastleShort[1] && !game.CastleLong[1]) ||
          host.CurrentPly() > 25)) {
         ClearHashTables();
-        game.GamePhase = 1;
+        game.GamePhase = PHASE_MIDDLE_GAME;
     }
-    if (game.GamePhase == 1 && game.PieceMaterial[0] < 1500 && game.PieceMaterial[1] < 1500) {
+    if (game.GamePhase == PHASE_MIDDLE_GAME && game.PieceMaterial[0] < 1500 && game.PieceMaterial[1] < 1500) {
         ClearHashTables();
-        game.GamePhase = 2;
+        game.GamePhase = PHASE_ENDGAME;
     }
 
     const Position saved = GameBoard.Pos;
@@ -184,7 +186,7 @@ int SearchRoot(int depth, int alpha, int beta, bool generate, bool display) {
             continue;
         }
 
-        if (CheckDraw(&GameBoard.Pos, 1) == 3) {
+        if (CheckDraw(&GameBoard.Pos, 1) == DRAW_REPETITION) {
             GameBoard.Pos = saved;
             const int score = SearchStopped() ? -MATE_SCORE : 0;
             list.Score[i] = score;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "bitboard.h"
 #include "eval.h"
 #include "globals.h"
 #include "hash.h"
@@ -13,15 +14,16 @@
 #include "ordering.h"
 #include "timemanager.h"
 
-i64 LastPollNodeCount = 0;
-i64 QuiesceNodeCount = 0;
-i64 SearchStartTick = 0;
-double TargetTimeMs = 0.0;
-double SearchHardLimitMs = std::numeric_limits<double>::infinity();
-i32 BestMoveStability = 0;
-i32 IterationDepth = 0;
-i32 RootAlpha = -MATE_SCORE;
-i32 RootBeta = MATE_SCORE;
+// Set by ResetSearchState.
+i64 LastPollNodeCount;
+i64 QuiesceNodeCount;
+i64 SearchStartTick;
+double TargetTimeMs;
+double SearchHardLimitMs;
+i32 BestMoveStability;
+i32 IterationDepth;
+i32 RootAlpha;
+i32 RootBeta;
 
 void ResetSearchState() {
     LastPollNodeCount = 0;
@@ -35,6 +37,11 @@ void ResetSearchState() {
     RootBeta = MATE_SCORE;
 }
 
+namespace {
+// The start-up values are the reset's.
+[[maybe_unused]] const bool searchStateSet = (ResetSearchState(), true);
+}  // namespace
+
 bool SearchStopped() { return StopSearch.load(std::memory_order_relaxed) && !SearchUninterruptible; }
 
 namespace {
@@ -42,10 +49,10 @@ namespace {
 // An endgame the recogniser knows ends the node with its score (a draw
 // scores 0), unless the side to move is in check.
 inline bool RecognisedEndgame(EngineBoard* root, const Position* pos, int* score) {
-    if (pos->GamePhase != 2) return false;
+    if (pos->GamePhase != PHASE_ENDGAME) return false;
     const int r = RecognizeEndgame(&root->Eval, pos);
-    if (r == 0 || InCheck(root, pos, 1)) return false;
-    *score = (r == 1) ? 0 : r;
+    if (r == ENDGAME_UNKNOWN || InCheck(root, pos, 1)) return false;
+    *score = (r == ENDGAME_DRAWN) ? 0 : r;
     return true;
 }
 
@@ -89,8 +96,8 @@ int Search(EngineBoard* root, const Position* pos, int depth, int ply, int alpha
         root->HashMove = ProbeHashMove(keyLo, keyHi);
     } else {
         const int h = ProbeHash(depth, &alpha, &beta, keyLo, keyHi, &root->HashMove);
-        if (h == 1 || h == 2) return alpha;
-        if (h == 3) return beta;
+        if (h == PROBE_EXACT || h == PROBE_FAIL_LOW) return alpha;
+        if (h == PROBE_FAIL_HIGH) return beta;
     }
 
     EngineBoard work;
@@ -166,7 +173,7 @@ int Search(EngineBoard* root, const Position* pos, int depth, int ply, int alpha
         }
 
         int childDepth;
-        if (extension == 0 && MovePiece(m) == PAWN && (SecondAndSeventhRanks & (Bitboard{1} << MoveTo(m)))) {
+        if (extension == 0 && MovePiece(m) == PAWN && (SecondAndSeventhRanks & Bit(MoveTo(m)))) {
             childDepth = depth;
         } else if (extension == 0 && IsCapture(m) && previousCapture && MoveTo(m) == MoveTo(previous) &&
                    std::abs(PieceValue[MovePiece(m)] - PieceValue[MovePiece(previous)]) < 50) {
@@ -237,8 +244,8 @@ int Quiesce(EngineBoard* root, const Position* pos, int depth, int ply, int alph
 
     if (depth >= -ONE_PLY) {
         const int h = ProbeHash(0, &alpha, &beta, KeyLo(pos->Key), KeyHi(pos->Key), &root->HashMove);
-        if (h == 1 || h == 2) return alpha;
-        if (h == 3) return beta;
+        if (h == PROBE_EXACT || h == PROBE_FAIL_LOW) return alpha;
+        if (h == PROBE_FAIL_HIGH) return beta;
         if (InCheck(root, &work.Pos, 1)) {
             n = GenerateEvasions(&work);
             inCheck = true;

@@ -13,6 +13,7 @@
 #include "hash.h"
 #include "makemove.h"
 #include "movegen.h"
+#include "movetext.h"
 
 StartBookSlot StartBookTable[START_BOOK_SLOTS];
 
@@ -32,12 +33,6 @@ int PieceFromLetter(char ch) {
 bool StartsMove(char ch) { return PieceFromLetter(ch) != NO_PIECE || (ch >= 'a' && ch <= 'h') || ch == 'O'; }
 
 char Lower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch + ('a' - 'A')) : ch; }
-
-int SquareOf(char file, char rank) {
-    file = Lower(file);
-    if (file < 'a' || file > 'h' || rank < '1' || rank > '8') return -1;
-    return (rank - '1') * 8 + (file - 'a');
-}
 
 bool IsCaptureMark(char ch) { return ch == 'x' || ch == 'X'; }
 
@@ -63,14 +58,13 @@ Move MatchMove(EngineBoard* board, const BookToken& t, EngineBoard* after) {
         if (t.promotion != NO_PIECE ? promo != t.promotion : (promo != NO_PIECE && promo != QUEEN)) continue;
         const int from = MoveFrom(m);
         if (t.origin.size() == 1) {
-            const char file = static_cast<char>('a' + (from & 7)), rank = static_cast<char>('1' + (from >> 3));
+            const char file = FileLetter(from), rank = RankDigit(from);
             if (t.origin[0] != file && t.origin[0] != rank) continue;
         } else if (t.origin.size() == 2) {
-            if (SquareOf(t.origin[0], t.origin[1]) != from) continue;
+            if (SquareFromNameAnyCase(t.origin[0], t.origin[1]) != from) continue;
         }
         auto copy = std::make_unique<EngineBoard>(*board);
-        if (MakeMove(copy.get(), m, &copy->Pos) == MAKE_KING_CAPTURED) continue;
-        if (InCheck(copy.get(), &copy->Pos, 0)) continue;
+        if (!MakeMoveKeepsKingSafe(copy.get(), m, &copy->Pos)) continue;
         found = m;
         *after = *copy;
     }
@@ -133,7 +127,7 @@ BookLineResult ReadBookLine(const std::string& line, const BookLineVisitor& visi
                 ++removed;
             }
             if (len < 2 || len > 4) return BookLineResult::Error;
-            t.to = SquareOf(text[len - 2], text[len - 1]);
+            t.to = SquareFromNameAnyCase(text[len - 2], text[len - 1]);
             if (t.to < 0) return BookLineResult::Error;
             for (size_t i = 0; i + 2 < len; ++i) t.origin.push_back(Lower(text[i]));
             size_t used = len;
@@ -154,9 +148,11 @@ BookLineResult ReadBookLine(const std::string& line, const BookLineVisitor& visi
     }
 }
 
-startBookclass::startBookclass() {
+void ClearStartBookTable() {
     for (auto& slot : StartBookTable) slot = StartBookSlot{};
 }
+
+startBookclass::startBookclass() { ClearStartBookTable(); }
 
 void startBookclass::LoadFromPgn() {
     std::string dir;

@@ -19,6 +19,8 @@ static_assert(sizeof(StartBookSlot) == 40, "StartBookSlot must be 40 bytes");
 
 // Filled from index 0 up without gaps; a key of 0:0 marks an empty slot.
 extern StartBookSlot StartBookTable[START_BOOK_SLOTS];
+// Every slot empty, as at start-up.
+void ClearStartBookTable();
 
 enum class BookLineResult {
     Done,     // the line was read to its end

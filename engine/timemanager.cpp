@@ -4,15 +4,17 @@
 #include <cmath>
 #include <limits>
 
+#include "types.h"
+
 double MoveBudgetMs(const MoveBudgetInputs& in) {
     const int type = in.timeControlType;
     const double used = in.usedMs;
     const double left = in.leftMs;
     double t = in.previousBudgetMs;
 
-    if (type == 1) {
+    if (type == TIME_PER_MOVE) {
         t = in.secondsValid ? in.secondsPerMove * 1000.0 : 1000.0;
-    } else if (type == 2) {
+    } else if (type == TIME_BLITZ) {
         const double bonus = in.blitzBonus * 1000.0;
         const double allowance = static_cast<double>(in.ownMoves) * bonus + in.blitzMinutes * 60000.0 - used;
         // With nothing left the clock rules below decide.
@@ -25,7 +27,7 @@ double MoveBudgetMs(const MoveBudgetInputs& in) {
             else if (allowance <= 15000)
                 t *= 0.5;
         }
-    } else if (type == 4) {
+    } else if (type == TIME_TOURNAMENT) {
         // A period of no moves would divide by zero; it counts as one move.
         const double moves = std::max(in.tournamentMoves, 1);
         const double period = in.tournamentMinutes * 60000.0;
@@ -40,7 +42,7 @@ double MoveBudgetMs(const MoveBudgetInputs& in) {
         }
     }
 
-    const bool clockRules = type == 2 || type == 4;
+    const bool clockRules = RunsOnClocks(type);
     if (clockRules) {
         if (left <= 1000)
             t = 50;
@@ -60,8 +62,8 @@ double MoveBudgetMs(const MoveBudgetInputs& in) {
 
 double MoveHardLimitMs(bool protocolMode, int timeControlType, bool secondsValid, int secondsPerMove,
                        double leftMs) {
-    if (timeControlType == 2 || timeControlType == 4) return std::max(0.0, leftMs - 500.0) * 0.25;
-    if (timeControlType == 1 && protocolMode && secondsValid) {
+    if (RunsOnClocks(timeControlType)) return std::max(0.0, leftMs - 500.0) * 0.25;
+    if (timeControlType == TIME_PER_MOVE && protocolMode && secondsValid) {
         const double limit = std::max(secondsPerMove, 0) * 1000.0;
         return std::max(0.0, limit - std::max(200.0, limit * 0.02));
     }
@@ -89,7 +91,7 @@ bool IterationTimeIsUp(double elapsedMs, double budgetMs, int stability, int gam
     static constexpr Row Endgame[] = {{10, 0.3}, {9, 0.4}, {8, 0.5}, {5, 0.6}, {4, 0.7}, {0, 0.8}};
     static constexpr Row Other[] = {{9, 0.2}, {7, 0.3}, {6, 0.4}, {5, 0.5}, {2, 0.6}, {1, 0.7}, {0, 0.8}};
     if (elapsedMs > 2.0 * budgetMs) return true;
-    if (gamePhase == 2) {
+    if (gamePhase == PHASE_ENDGAME) {
         for (const Row& row : Endgame)
             if (stability > row.above && elapsedMs > row.factor * budgetMs) return true;
     } else {
@@ -102,8 +104,8 @@ bool IterationTimeIsUp(double elapsedMs, double budgetMs, int stability, int gam
 double BudgetAfterFailedIteration(double budgetMs, double firstBudgetMs, double leftMs, int timeControlType,
                                   bool failLow) {
     double t = budgetMs;
-    if (leftMs * 0.2 > t || timeControlType == 1) {
-        if (failLow && (timeControlType == 2 || timeControlType == 4)) t *= 1.5;
+    if (leftMs * 0.2 > t || timeControlType == TIME_PER_MOVE) {
+        if (failLow && RunsOnClocks(timeControlType)) t *= 1.5;
         if (t > 3 * firstBudgetMs) t = 3 * firstBudgetMs;
     }
     return t;

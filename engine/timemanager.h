@@ -3,10 +3,21 @@
 // iterations.
 #pragma once
 
+// Time controls: the values of TimeControlType.
+constexpr int TIME_NONE = 0;  // none chosen yet
+constexpr int TIME_PER_MOVE = 1;
+constexpr int TIME_BLITZ = 2;
+constexpr int TIME_TOURNAMENT = 4;
+
+// Blitz and tournament play on clocks that run down.
+constexpr bool RunsOnClocks(int timeControlType) {
+    return timeControlType == TIME_BLITZ || timeControlType == TIME_TOURNAMENT;
+}
+
 // Everything the time budget of one move depends on. "used" and "left" are
 // the side to move's.
 struct MoveBudgetInputs {
-    int timeControlType = 1;  // 1 seconds per move, 2 blitz, 4 tournament
+    int timeControlType = TIME_PER_MOVE;
     bool secondsValid = true;  // the seconds-per-move setting is a whole number
     int secondsPerMove = 0;
     double blitzMinutes = 0;

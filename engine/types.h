@@ -34,6 +34,11 @@ constexpr int ONE_PLY = 60;
 constexpr int MAX_PLY = 50;
 constexpr int KEY_HISTORY_SIZE = 100;
 
+// Game phases, in the order a game goes through them.
+constexpr int PHASE_OPENING = 0;
+constexpr int PHASE_MIDDLE_GAME = 1;
+constexpr int PHASE_ENDGAME = 2;
+
 enum Square : int {
     A1, B1, C1, D1, E1, F1, G1, H1,
     A2, B2, C2, D2, E2, F2, G2, H2,
@@ -65,7 +70,7 @@ struct Position {
     i32 PawnMaterial[2];
     i32 KingSquare[2];
     u8 SideToMove;
-    i32 GamePhase;  // 0 opening, 1 middle game, 2 endgame
+    i32 GamePhase;  // PHASE_*
     u64 Key;
     u64 PawnKey;
     i32 FiftyMoveCounter;

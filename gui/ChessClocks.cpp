@@ -48,18 +48,18 @@ void TfrmWinRovik::UpdateClocks() {
     int whiteMoves = 0, blackMoves = 0;
     MovesPerSide(CurrentPly, ClockStartPly, &whiteMoves, &blackMoves);
     switch (TimeControlType) {
-        case 1:
+        case TIME_PER_MOVE:
             WhiteLeftMs = WhiteUsedMs;
             BlackLeftMs = BlackUsedMs;
             break;
-        case 2: {
+        case TIME_BLITZ: {
             const double base = BlitzMinutes * 60000.0;
             const double bonus = BlitzBonus * 1000.0;
             WhiteLeftMs = whiteMoves * bonus + base - WhiteUsedMs;
             BlackLeftMs = blackMoves * bonus + base - BlackUsedMs;
             break;
         }
-        case 4: {
+        case TIME_TOURNAMENT: {
             const double period = TournamentMinutes * 60000.0;
             const int perPeriod = std::max(static_cast<int>(TournamentMoves), 1);
             auto allowance = [&](int moves) {
@@ -100,7 +100,7 @@ void TfrmWinRovik::UpdateClocks() {
 void TfrmWinRovik::ShowClocks(double blackLeftMs, double whiteLeftMs) {
     lblWhiteTime->setText(FormatClockTime(whiteLeftMs, true));
     lblBlackTime->setText(FormatClockTime(blackLeftMs, true));
-    if (TimeControlType == 1 || ProtocolMode) return;
+    if (TimeControlType == TIME_PER_MOVE || ProtocolMode) return;
     // A side's flag falls once; the clock waits while the box is up.
     const auto flagFalls = [this](bool& flagged, const QString& text) {
         SetTimerEnabled(tmrClock, false);
@@ -180,7 +180,7 @@ void TfrmWinRovik::ApplyLevel(int mode) {
     ClockStartPly = CurrentPly;
 
     if (mode == 4) {
-        TimeControlType = 1;
+        TimeControlType = TIME_PER_MOVE;
         TargetTimeMs = 10;
         InfiniteSearch = true;
         btnInfinite->setChecked(true);
@@ -196,15 +196,15 @@ void TfrmWinRovik::ApplyLevel(int mode) {
         btnPonder->setChecked(true);
         PonderEnabled = true;
         if (page == levels->Sheet1) {
-            TimeControlType = 1;
+            TimeControlType = TIME_PER_MOVE;
             TargetTimeMs = values[0] * 1000.0;
         } else if (page == levels->Sheet2) {
-            TimeControlType = 2;
+            TimeControlType = TIME_BLITZ;
             BlitzMinutes = values[0];
             BlitzBonus = values[1];
             SetClockLabels(FormatClockTime(BlitzMinutes * 60000.0, true));
         } else if (page == levels->Sheet3) {
-            TimeControlType = 4;
+            TimeControlType = TIME_TOURNAMENT;
             TournamentMoves = values[0];
             TournamentMinutes = values[1];
             TournamentRest = values[2];

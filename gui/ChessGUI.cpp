@@ -144,10 +144,7 @@ TfrmWinRovik::TfrmWinRovik(QWidget* parent)
     Panel1->installEventFilter(pntBoard);  // from now on the board follows its panel's size
     if (!ProtocolMode) OpenMoveSound();  // nothing but protocol lines may reach the interface
 
-    InitMasksAndKeys();
-    InitBitIndexTable();
-    InitPopCountTable();
-    InitAttackTables();
+    BuildBoardTables();
 
     CurrentPly = 0;
     ClockStartPly = 0;
@@ -158,7 +155,7 @@ TfrmWinRovik::TfrmWinRovik(QWidget* parent)
 
     BuildDisplayBoard();
     TargetTimeMs = 3000.0;
-    TimeControlType = 1;
+    TimeControlType = TIME_PER_MOVE;
     InfiniteSearch = false;
     DrawBoard();
 
@@ -853,7 +850,7 @@ void TfrmWinRovik::GoToStart() {
     BuildDisplayBoard();
     DrawBoard();
     ShowPositionStatus();
-    if (TimeControlType == 2 || TimeControlType == 4) {
+    if (RunsOnClocks(TimeControlType)) {
         BlackFlagged = WhiteFlagged = false;
         ResetClocks();
         UpdateClocks();

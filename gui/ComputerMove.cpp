@@ -98,7 +98,7 @@ void TfrmWinRovik::ComputerMove() {
     budget.timeControlType = type;
     bool secondsValid = false;
     int seconds = 0;
-    if (type == 1) {
+    if (type == TIME_PER_MOVE) {
         seconds = LevelsDialog(this)->cboxSecs1->currentText().trimmed().toInt(&secondsValid, 10);
         budget.secondsValid = secondsValid;
         budget.secondsPerMove = seconds;
@@ -114,7 +114,7 @@ void TfrmWinRovik::ComputerMove() {
         budget.ownMoves = side == WHITE ? white : black;
     }
     budget.usedMs = side == WHITE ? WhiteUsedMs : BlackUsedMs;
-    if (type == 2 || type == 4) UpdateClocks();
+    if (RunsOnClocks(type)) UpdateClocks();
     budget.leftMs = side == WHITE ? WhiteLeftMs : BlackLeftMs;
     budget.speedPercent = SpeedPercent;
     budget.previousBudgetMs = TargetTimeMs;

@@ -17,27 +17,12 @@
 #include "makemove.h"
 #include "messageboxes.h"
 #include "movegen.h"
+#include "movetext.h"
 #include "ordering.h"
 #include "rootsearch.h"
 #include "search.h"
 
 namespace {
-
-// The protocol's letter of a promotion piece; empty for none.
-std::string PromotionLetter(int piece) {
-    switch (piece) {
-        case KNIGHT:
-            return "n";
-        case BISHOP:
-            return "b";
-        case ROOK:
-            return "r";
-        case QUEEN:
-            return "q";
-        default:
-            return "";
-    }
-}
 
 struct GameEnd {
     int result = 1;  // 1 the game goes on, 2 drawn, 3 checkmate
@@ -66,18 +51,18 @@ GameEnd JudgeGameEnd(const Position& pos, int check) {
     }
     end.status = "   Draw!";
     const int draw = CheckDraw(&pos, 1);
-    if (draw == 3) {
+    if (draw == DRAW_REPETITION) {
         end.line = "1/2-1/2 {Draw by repetition}";
         end.box = "Draw by threefold repetition!";
         return end;
     }
-    if (draw == 4) {
+    if (draw == DRAW_FIFTY_MOVES) {
         end.line = "1/2-1/2 {Draw by 50 move}";
         end.box = "Draw by 50 move rule!!";
         return end;
     }
     EvalContext context{};
-    if (RecognizeEndgame(&context, &pos) == 1) {
+    if (RecognizeEndgame(&context, &pos) == ENDGAME_DRAWN) {
         end.line = "1/2-1/2 {Draw because of insufficient material}";
         end.box = "Draw because of insufficient material!";
         return end;
@@ -134,11 +119,11 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
     EngineBoard& board = GameBoard;
     if (index < 0 || index > board.List.Last) return 0;
     const Move move = board.List.Moves[index];
-    const std::string squares = SquareNames[MoveFrom(move)] + SquareNames[MoveTo(move)];
-    const std::string letter = PromotionLetter(MovePromotion(move));
+    const std::string text = CoordinateText(move);
+    const std::string squares = text.substr(0, 4);
 
     std::string san = MoveToSan(move, &board.List);
-    if (RefuseMoveWhenRecordFull(squares + letter)) {
+    if (RefuseMoveWhenRecordFull(text)) {
         MoveRejectionSent = true;
         return 0;
     }
@@ -187,7 +172,7 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
         san += "+";
     RecordPlayedMove(move, san);
 
-    if (ProtocolMode && sendToProtocol) SendProtocolLine("move " + squares + letter);
+    if (ProtocolMode && sendToProtocol) SendProtocolLine("move " + text);
 
     const GameEnd end = JudgeGameEnd(board.Pos, check);
     if (end.result != 1) {

@@ -14,7 +14,7 @@ std::atomic<bool> UseBook{true};
 std::atomic<bool> ResignEnabled{false};
 std::atomic<bool> BookLearningEnabled{true};
 
-std::atomic<int> TimeControlType{0};
+std::atomic<int> TimeControlType{TIME_NONE};
 std::atomic<double> BlitzMinutes{0};
 std::atomic<double> BlitzBonus{0};
 std::atomic<int> TournamentMoves{0};
@@ -26,6 +26,13 @@ std::atomic<double> XboardOtimMs{0.0};
 std::atomic<int> UserMoveFrom{0};
 std::atomic<int> UserMoveTo{0};
 std::atomic<int> UserMovePromotion{0};
+
+std::string PendingPositionText;
+
+const std::string PieceBitmapNames[12] = {
+    "pawn.bmp",  "knight.bmp",  "bishop.bmp",  "rook.bmp",  "queen.bmp",  "king.bmp",
+    "bpawn.bmp", "bknight.bmp", "bbishop.bmp", "brook.bmp", "bqueen.bmp", "bking.bmp",
+};
 
 u8 PositionSetUp = 0;
 u8 ResetFields = 0;
@@ -44,7 +51,7 @@ void ResetGuiState() {
     UseBook = true;
     ResignEnabled = false;
     BookLearningEnabled = true;
-    TimeControlType = 0;
+    TimeControlType = TIME_NONE;
     BlitzMinutes = 0;
     BlitzBonus = 0;
     TournamentMoves = 0;
@@ -58,4 +65,5 @@ void ResetGuiState() {
     PositionSetUp = 0;
     ResetFields = 0;
     EngineIsBlack = 1;
+    PendingPositionText.clear();
 }

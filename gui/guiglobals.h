@@ -1,10 +1,12 @@
-// Front-end globals: the command mailbox, the game flags, the time control
-// and the protocol's slots. They are atomics, so that a search may read
-// them while message handlers change them.
+// Front-end globals: the command mailbox, the game flags, the time control,
+// the protocol's slots and the piece bitmaps' names. The flags are atomics,
+// so that a search may read them while message handlers change them.
 #pragma once
 
 #include <atomic>
+#include <string>
 
+#include "timemanager.h"
 #include "types.h"
 
 // Command codes posted to PendingCommand (0 = nothing posted).
@@ -39,7 +41,7 @@ extern std::atomic<bool> UseBook;        // the computer plays from its books
 extern std::atomic<bool> ResignEnabled;  // the computer may resign
 extern std::atomic<bool> BookLearningEnabled;  // results of games go into the learning book
 
-// Time control: 1 seconds per move, 2 blitz, 4 tournament.
+// Time control: TIME_PER_MOVE, TIME_BLITZ or TIME_TOURNAMENT (TIME_NONE before any).
 extern std::atomic<int> TimeControlType;
 // Minutes and seconds may have fractions (the protocol's "level 0 0:30 0.5").
 extern std::atomic<double> BlitzMinutes;
@@ -62,5 +64,12 @@ extern u8 ResetFields;
 // Read by the save-game dialog: nonzero when the computer played black.
 extern int EngineIsBlack;
 
+// The FEN text of the protocol's last "setboard", for the position loader.
+extern std::string PendingPositionText;
+
 // Start-up values of everything above.
 void ResetGuiState();
+
+// The piece bitmaps' file names in a piece set's folder: white pawn to king,
+// then black.
+extern const std::string PieceBitmapNames[12];

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <sstream>
 
+#include "movetext.h"
+
 namespace {
 
 constexpr std::size_t BLOCK_SIZE = 1 << 16;
@@ -30,13 +32,6 @@ std::string Upper(std::string s) {
 }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// A square name in either case; -1 when it is none.
-int SquareOfName(char file, char rank) {
-    file = Lower(file);
-    if (file < 'a' || file > 'h' || rank < '1' || rank > '8') return -1;
-    return (rank - '1') * 8 + (file - 'a');
-}
 
 int PromotionPiece(char c) {
     switch (c) {
@@ -413,7 +408,7 @@ bool ReadSanMove(const std::string& token, int sideToMove, SanMove* san) {
     if (squares.size() < 2 || squares.size() > 4) return false;
 
     const std::size_t n = squares.size();
-    san->Target = SquareOfName(squares[n - 2], squares[n - 1]);
+    san->Target = SquareFromNameAnyCase(squares[n - 2], squares[n - 1]);
     for (std::size_t i = 0; i + 2 < n; ++i) san->Origin.push_back(Lower(squares[i]));
     return true;
 }
@@ -422,8 +417,8 @@ bool SanMatches(const SanMove& san, Move move) {
     if (MoveTo(move) != san.Target || MovePiece(move) != san.Piece) return false;
     if (san.Promotion != 0 && MovePromotion(move) != san.Promotion) return false;
     const int from = MoveFrom(move);
-    const char file = static_cast<char>('a' + from % 8);
-    const char rank = static_cast<char>('1' + from / 8);
+    const char file = FileLetter(from);
+    const char rank = RankDigit(from);
     switch (san.Origin.size()) {
         case 0:
             return true;

@@ -19,6 +19,7 @@
 #include "globals.h"
 #include "guiglobals.h"
 #include "messageboxes.h"
+#include "movetext.h"
 
 // ---------------------------------------------------------------- input
 
@@ -377,51 +378,24 @@ bool ParseLevel(std::string_view line, ProtocolLevel* level) {
 
 namespace {
 
-int SquareByName(std::string_view text) {
-    for (int sq = 0; sq < 64; ++sq)
-        if (SquareNames[sq] == text) return sq;
-    return -1;
-}
-
-int PromotionByLetter(char c) {
-    switch (c) {
-        case 'q':
-            return 5;
-        case 'r':
-            return 4;
-        case 'b':
-            return 3;
-        case 'n':
-            return 2;
-        default:
-            return 0;
-    }
-}
-
 }  // namespace
 
 MoveLineKind ParseMoveLine(std::string_view line, ProtocolMove* move) {
-    std::string_view from, to;
-    char promotion = 0;
+    std::string_view text;
     if (line.substr(0, 8) == "usermove" && line.size() >= 13) {
-        from = line.substr(9, 2);
-        to = line.substr(11, 2);
-        if (line.size() > 13) promotion = line[13];
+        text = line.substr(9);
     } else if ((line.size() == 4 || line.size() == 5) &&
                ((line[0] >= 'a' && line[0] <= 'h') || (line[0] >= 'A' && line[0] <= 'H')) && line[1] >= '1' &&
                line[1] <= '8') {
-        from = line.substr(0, 2);
-        to = line.substr(2, 2);
-        if (line.size() == 5) promotion = line[4];
+        text = line;
     } else {
         return MoveLineKind::NotAMove;
     }
-    const int f = SquareByName(from);
-    const int t = SquareByName(to);
-    if (f < 0 || t < 0) return MoveLineKind::Unreadable;
-    move->from = f;
-    move->to = t;
-    move->promotion = PromotionByLetter(promotion);
+    CoordinateMove parsed;
+    if (!ParseCoordinateText(text, &parsed)) return MoveLineKind::Unreadable;
+    move->from = parsed.from;
+    move->to = parsed.to;
+    move->promotion = parsed.promotion;
     return MoveLineKind::Move;
 }
 
@@ -441,7 +415,7 @@ void Quit(Context& c) {
 }
 
 void St(Context& c) {
-    TimeControlType = 1;
+    TimeControlType = TIME_PER_MOVE;
     int seconds = 0;
     if (!ParseProtocolInteger(RestAfter(c.line, 3), &seconds)) {
         c.send("error : " + c.line);
@@ -458,12 +432,12 @@ void Level(Context& c) {
         return;
     }
     if (level.moves != 0) {
-        TimeControlType = 4;
+        TimeControlType = TIME_TOURNAMENT;
         TournamentMoves = level.moves;
         TournamentMinutes = level.minutes;
         TournamentRest = 0;
     } else {
-        TimeControlType = 2;
+        TimeControlType = TIME_BLITZ;
         BlitzMinutes = level.minutes;
         BlitzBonus = level.increment;
     }

@@ -4,6 +4,7 @@
 #include "engine_fixture.h"
 #include "globals.h"
 #include "hash.h"
+#include "movetext.h"
 
 namespace {
 
@@ -140,8 +141,6 @@ TEST_F(BoardTables, GlobalTexts) {
     EXPECT_EQ(SquareNames[7], "h1");
     EXPECT_EQ(SquareNames[63], "h8");
     EXPECT_EQ(SquareNames[64], "none");
-    EXPECT_EQ(PieceBitmapNames[0], "pawn.bmp");
-    EXPECT_EQ(PieceBitmapNames[11], "bking.bmp");
     EXPECT_EQ(PieceValue[6], 31000);
 }
 

@@ -97,8 +97,8 @@ std::vector<Position> RandomPositions(size_t count, unsigned seed) {
             std::vector<Move> legal;
             for (int i = 0; i <= board->List.Last; ++i) {
                 *copy = *board;
-                if (MakeMove(copy.get(), board->List.Moves[i], &copy->Pos) == MAKE_KING_CAPTURED) continue;
-                if (!InCheck(copy.get(), &copy->Pos, 0)) legal.push_back(board->List.Moves[i]);
+                if (MakeMoveKeepsKingSafe(copy.get(), board->List.Moves[i], &copy->Pos))
+                    legal.push_back(board->List.Moves[i]);
             }
             if (legal.empty()) break;
             MakeMove(board.get(), legal[rng() % legal.size()], &board->Pos);

@@ -19,8 +19,10 @@ constexpr int PLAYOUT_GAMES = 2000;
 #endif
 
 Move Code(const EngineBoard& b, const char* text) {
-    const int from = SquareFromName(std::string(text, 2));
-    const int to = SquareFromName(std::string(text + 2, 2));
+    CoordinateMove squares;
+    ParseCoordinateText(text, &squares);
+    const int from = squares.from;
+    const int to = squares.to;
     int piece = 0;
     for (int t = 1; t <= 6; ++t)
         if (b.Pos.Pieces[b.Pos.SideToMove][t] & SetMask[from]) piece = t;
@@ -28,9 +30,7 @@ Move Code(const EngineBoard& b, const char* text) {
     for (int t = 1; t <= 6; ++t)
         if (b.Pos.Pieces[b.Pos.SideToMove ^ 1][t] & SetMask[to]) captured = t;
     if (piece == PAWN && !captured && to == b.Pos.EpSquare && ((from ^ to) & 7)) captured = PAWN;
-    int promotion = 0;
-    if (text[4]) promotion = static_cast<int>(std::string(" pnbrqk").find(text[4]));
-    return MakeMoveCode(from, to, piece, captured, promotion);
+    return MakeMoveCode(from, to, piece, captured, squares.promotion);
 }
 
 // Plays a move given as "e2e4" (or "e7e8q") on the board itself.

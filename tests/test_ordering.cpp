@@ -261,8 +261,7 @@ void WalkTree(EngineBoard& b, int depth, TreeResult& result, std::string& failur
     std::map<std::string, Move> texts;
     for (int i = 0; i <= list.Last; ++i) {
         EngineBoard child = b;
-        if (MakeMove(&child, list.Moves[i], &child.Pos) < 0) continue;
-        if (InCheck(&child, &child.Pos, 0)) continue;
+        if (!MakeMoveKeepsKingSafe(&child, list.Moves[i], &child.Pos)) continue;
         const std::string san = MoveToSan(list.Moves[i], &list);
         const auto [it, fresh] = texts.emplace(san, list.Moves[i]);
         if ((!fresh || san == "!") && failure.empty()) failure = san;

@@ -9,11 +9,6 @@
 #include "movedriver.h"
 #include "movegen.h"
 
-int SquareFromName(const std::string& name) {
-    if (name.size() != 2 || name[0] < 'a' || name[0] > 'h' || name[1] < '1' || name[1] > '8') return -1;
-    return (name[1] - '1') * 8 + (name[0] - 'a');
-}
-
 void SetupTestPosition(EngineBoard* board, const std::string& fen) {
     *board = EngineBoard{};
     const double learn = LearnResult;  // the start position resets it
@@ -24,14 +19,8 @@ void SetupTestPosition(EngineBoard* board, const std::string& fen) {
 
 Bitboard Squares(std::initializer_list<int> squares) {
     Bitboard b = 0;
-    for (int s : squares) b |= Bitboard{1} << s;
+    for (int s : squares) b |= Bit(s);
     return b;
-}
-
-std::string CoordinateText(Move move) {
-    std::string text = SquareNames[MoveFrom(move)] + SquareNames[MoveTo(move)];
-    if (MovePromotion(move)) text += " pnbrqk"[MovePromotion(move)];
-    return text;
 }
 
 std::vector<Move> LegalListedMoves(const EngineBoard& board) {
@@ -39,8 +28,7 @@ std::vector<Move> LegalListedMoves(const EngineBoard& board) {
     EngineBoard child;
     for (int i = 0; i <= board.List.Last; ++i) {
         child.Pos = board.Pos;
-        if (MakeMove(&child, board.List.Moves[i], &child.Pos) < 0) continue;
-        if (!InCheck(&child, &child.Pos, 0)) legal.push_back(board.List.Moves[i]);
+        if (MakeMoveKeepsKingSafe(&child, board.List.Moves[i], &child.Pos)) legal.push_back(board.List.Moves[i]);
     }
     return legal;
 }
@@ -59,8 +47,7 @@ u64 Perft(EngineBoard* boards, int depth) {
     u64 leaves = 0;
     for (int i = 0; i <= board.List.Last; ++i) {
         CopyPosition(&child.Pos, &board.Pos);
-        if (MakeMove(&child, board.List.Moves[i], &child.Pos) < 0) continue;
-        if (InCheck(&child, &child.Pos, 0)) continue;
+        if (!MakeMoveKeepsKingSafe(&child, board.List.Moves[i], &child.Pos)) continue;
         leaves += depth == 1 ? 1 : Perft(boards + 1, depth - 1);
     }
     return leaves;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "movetext.h"  // square names and coordinate move text for the tests
 #include "types.h"
 
 // The board cleared, the start position's values, then the program's FEN
@@ -12,14 +13,8 @@
 // (a pawn on the last rank, the side not to move in check) still stand.
 void SetupTestPosition(EngineBoard* board, const std::string& fen);
 
-// Square index from its name ("e4"), -1 when not a square.
-int SquareFromName(const std::string& name);
-
 // The board of the squares.
 Bitboard Squares(std::initializer_list<int> squares);
-
-// "e2e4", with the promotion piece's letter after a promoting move ("g7h8q").
-std::string CoordinateText(Move move);
 
 // The moves of the board's list that pass the search's own test: made on a
 // copy, the mover's king is not left attacked. In list order.

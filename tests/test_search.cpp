@@ -186,7 +186,7 @@ TEST_F(SearchTest, RecaptureOfEqualValueLosesAQuarterPly) {
         SCOPED_TRACE(c.previousPiece);
         Fresh("4k3/8/8/3n4/8/4N3/8/4K3 w - - 0");
         GameBoard.Pos.Pieces[BLACK][KNIGHT] = 0;
-        GameBoard.Pos.Pieces[BLACK][c.previousPiece] = Bitboard{1} << D5;
+        GameBoard.Pos.Pieces[BLACK][c.previousPiece] = Bit(D5);
         ComputeMaterial(&GameBoard.Pos);
         GameBoard.Pos.Key = ComputeHashKey(&GameBoard.Pos);
         GameBoard.Pos.LastMove = MakeMoveCode(D8, D5, c.previousPiece, KNIGHT);

@@ -32,7 +32,7 @@ Move LegalMove(EngineBoard* board, const std::string& coord) {
         const Move m = board->List.Moves[i];
         if (CoordinateText(m) != coord) continue;
         *copy = *board;
-        if (MakeMove(copy.get(), m, &copy->Pos) == MAKE_KING_CAPTURED || InCheck(copy.get(), &copy->Pos, 0)) continue;
+        if (!MakeMoveKeepsKingSafe(copy.get(), m, &copy->Pos)) continue;
         return m;
     }
     return 0;

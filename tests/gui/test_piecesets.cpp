@@ -5,8 +5,8 @@
 #include <QtTest>
 
 #include "BoardLayout.h"
-#include "bitboard.h"
 #include "gui_fixture.h"
+#include "guiglobals.h"
 
 namespace {
 
@@ -32,7 +32,12 @@ class PieceSetsTest : public QObject, public WindowFixture<> {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { ResetWindowTest(); }  // the engine's names of the piece bitmaps
+    void initTestCase() { ResetWindowTest(); }
+
+    void theBitmapNames() {
+        QCOMPARE(PieceBitmapNames[0], std::string("pawn.bmp"));
+        QCOMPARE(PieceBitmapNames[11], std::string("bking.bmp"));
+    }
 
     void everyFigureShowsItsColour_data() {
         QTest::addColumn<QString>("file");
