@@ -102,10 +102,7 @@ void TfrmWinRovik::ShowPositionStatus() {
     lblStatus->setText(end.status ? QString(end.status) : SideToMoveText(GameBoard.Pos));
 }
 
-int TfrmWinRovik::AskPromotionPiece() {
-    if (frmPromote == nullptr) frmPromote = new TfrmPromote(this);
-    return frmPromote->AskPromotionPiece();
-}
+int TfrmWinRovik::AskPromotionPiece() { return PromoteDialog(this)->AskPromotionPiece(); }
 
 int TfrmWinRovik::PlayFromTo(int from, int to, int promotion) {
     MoveRejectionSent = false;

@@ -17,10 +17,7 @@
 
 TfrmLevels* frmLevels = nullptr;
 
-TfrmLevels* LevelsDialog(QWidget* owner) {
-    if (frmLevels == nullptr) frmLevels = new TfrmLevels(owner);
-    return frmLevels;
-}
+TfrmLevels* LevelsDialog(QWidget* owner) { return MadeOnce(frmLevels, owner); }
 
 namespace {
 

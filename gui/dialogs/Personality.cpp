@@ -361,7 +361,4 @@ void TfrmPersonality::SetEditable(bool editable) {
     memDescription->setReadOnly(!editable);
 }
 
-TfrmPersonality* PersonalityDialog(QWidget* owner) {
-    if (frmPersonality == nullptr) frmPersonality = new TfrmPersonality(owner);
-    return frmPersonality;
-}
+TfrmPersonality* PersonalityDialog(QWidget* owner) { return MadeOnce(frmPersonality, owner); }
