@@ -533,62 +533,45 @@ void TfrmWinRovik::SetTimerEnabled(QTimer* timer, bool enabled) {
 
 // ---------------------------------------------------------- posting handlers
 
+namespace {
+
+// A move-list command: the last-move marker goes; the command waits for the
+// user's turn.
+void PostOnHumansTurn(int command) {
+    LastMoveHighlight = false;
+    if (HumanToMove) PostCommand(command);
+}
+
+}  // namespace
+
 void TfrmWinRovik::NewGame1Click() {
     if (AskQuestion(this, "Do you want to start a new game?", "New Game", BoxButtons::YesNo) != BoxAnswer::Yes)
         return;
-    PendingCommand = CMD_NEW_GAME;
-    StopSearch = true;
+    PostCommand(CMD_NEW_GAME);
     LastMoveHighlight = false;
     ResetFields = 1;
 }
 
-void TfrmWinRovik::Takeback1Click() {
-    LastMoveHighlight = false;
-    if (!HumanToMove) return;
-    PendingCommand = CMD_UNDO;
-    StopSearch = true;
-}
+void TfrmWinRovik::Takeback1Click() { PostOnHumansTurn(CMD_UNDO); }
 
 void TfrmWinRovik::btnRewindClick() { Takeback1Click(); }
 
-void TfrmWinRovik::btnForwardClick() {
-    LastMoveHighlight = false;
-    if (!HumanToMove) return;
-    PendingCommand = CMD_REDO;
-    StopSearch = true;
-}
+void TfrmWinRovik::btnForwardClick() { PostOnHumansTurn(CMD_REDO); }
 
 void TfrmWinRovik::RedoMove1Click() { btnForwardClick(); }
 
-void TfrmWinRovik::GoToEndofGame1Click() {
-    LastMoveHighlight = false;
-    if (!HumanToMove) return;
-    PendingCommand = CMD_GOTO_END;
-    StopSearch = true;
-}
+void TfrmWinRovik::GoToEndofGame1Click() { PostOnHumansTurn(CMD_GOTO_END); }
 
-void TfrmWinRovik::GotoStartofGame1Click() {
-    LastMoveHighlight = false;
-    if (!HumanToMove) return;
-    PendingCommand = CMD_GOTO_START;
-    StopSearch = true;
-}
+void TfrmWinRovik::GotoStartofGame1Click() { PostOnHumansTurn(CMD_GOTO_START); }
 
 void TfrmWinRovik::OpenGame1Click() {
     LastMoveHighlight = false;
-    PendingCommand = CMD_OPEN_GAME;
-    StopSearch = true;
+    PostCommand(CMD_OPEN_GAME);
 }
 
-void TfrmWinRovik::SaveGame1Click() {
-    PendingCommand = CMD_SAVE_GAME;
-    StopSearch = true;
-}
+void TfrmWinRovik::SaveGame1Click() { PostCommand(CMD_SAVE_GAME); }
 
-void TfrmWinRovik::SaveGameas1Click() {
-    PendingCommand = CMD_SAVE_GAME_AS;
-    StopSearch = true;
-}
+void TfrmWinRovik::SaveGameas1Click() { PostCommand(CMD_SAVE_GAME_AS); }
 
 void TfrmWinRovik::btnPlayClick() {
     if (!HumanToMove) return;

@@ -116,8 +116,7 @@ void TfrmWinRovik::LoadPosition() {
 void TfrmWinRovik::btnLoadFENClick() {
     SetPendingPositionText(std::string());
     LastMoveHighlight = false;
-    PendingCommand = CMD_LOAD_POSITION;
-    StopSearch = true;
+    PostCommand(CMD_LOAD_POSITION);
 }
 
 void TfrmWinRovik::btnPasteClipboardClick() {
@@ -130,8 +129,7 @@ void TfrmWinRovik::btnPasteClipboardClick() {
     }
     SetPendingPositionText(text);
     LastMoveHighlight = false;
-    PendingCommand = CMD_LOAD_POSITION;
-    StopSearch = true;
+    PostCommand(CMD_LOAD_POSITION);
 }
 
 void TfrmWinRovik::SavePosition1Click() {

@@ -162,8 +162,7 @@ bool TfrmWinRovik::FormClose() {
         SetTimerEnabled(Timer1, true);
         return false;
     }
-    StopSearch = true;
-    PendingCommand = CMD_QUIT;
+    PostCommand(CMD_QUIT);
     return true;
 }
 

@@ -197,8 +197,7 @@ void TfrmOpenGame::StringGrid1DblClick() {
     const int row = CurrentRow();
     if (row < 1) return;
     SelectedGameOffset = GameOffsets[static_cast<std::size_t>(row)];
-    PendingCommand = CMD_LOAD_LISTED_GAME;
-    StopSearch = true;
+    PostCommand(CMD_LOAD_LISTED_GAME);
 }
 
 void TfrmOpenGame::Button2Click() {
