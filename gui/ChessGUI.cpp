@@ -659,9 +659,9 @@ bool TfrmWinRovik::RunPostedCommand() {
         case CMD_USER_MOVE: {
             PendingCommand = 0;
             const int r = PlayFromTo(UserMoveFrom, UserMoveTo, UserMovePromotion);
-            if (r == 1 && !HumanVsHuman)
+            if (r == PLAY_MOVED && !HumanVsHuman)
                 HumanToMove = false;
-            else if (r == 0 && !MoveRejectionSent)
+            else if (r == PLAY_ILLEGAL && !MoveRejectionSent)
                 SendProtocolLine("Illegal move!");
             break;
         }

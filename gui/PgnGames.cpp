@@ -39,17 +39,18 @@ bool AppendWhole(const QString& path, const QByteArray& text, QString* reason) {
 }
 
 // Plays a move token in the game board's position, trying the moves it may
-// mean in generated order: 0 when none is legal, else PlayMove's result.
+// mean in generated order: PLAY_ILLEGAL when none is legal, else PlayMove's
+// result.
 int PlayPgnMove(TfrmWinRovik& window, const SanMove& san) {
     GenerateMoves(&GameBoard);
     for (int i = 0; i <= GameBoard.List.Last; ++i) {
         if (!SanMatches(san, GameBoard.List.Moves[i])) continue;
         const int result = window.PlayMove(i, false, false);
         // A full record refuses every move (and has said so once).
-        if (result != 0 || window.RecordIsFull()) return result;
+        if (result != PLAY_ILLEGAL || window.RecordIsFull()) return result;
         GenerateMoves(&GameBoard);
     }
-    return 0;
+    return PLAY_ILLEGAL;
 }
 
 }  // namespace
@@ -131,7 +132,7 @@ void TfrmWinRovik::LoadSelectedGame() {
     // or ended the game.
     enum class Ending { GameEnd, NoMove, Stopped };
     Ending ending = Ending::GameEnd;
-    int played = 0;  // the result of the last move played
+    int played = PLAY_ILLEGAL;  // the result of the last move played
     if (source.Seek(frmOpenGame->SelectedGameOffset)) {
         PgnGameReader game(source);
         game.ReadTags();
@@ -146,7 +147,7 @@ void TfrmWinRovik::LoadSelectedGame() {
                     break;
                 }
                 played = PlayPgnMove(*this, san);
-                if (played != 1) {
+                if (played != PLAY_MOVED) {
                     ending = Ending::Stopped;
                     break;
                 }
@@ -164,7 +165,7 @@ void TfrmWinRovik::LoadSelectedGame() {
     DrawBoard();
     ShowPositionStatus();
     ResetClocks();
-    if (played > 1) SetTimerEnabled(tmrClock, false);  // the game's last move ended it
+    if (played == PLAY_DRAWN || played == PLAY_CHECKMATE) SetTimerEnabled(tmrClock, false);  // the game's last move ended it
     if (!loaded && ending != Ending::Stopped) ShowMessageBox(this, "Error loading game!", "Error");
     SetTimerEnabled(Timer1, true);
     PendingCommand = 0;
