@@ -35,6 +35,7 @@
 #include "WindowLife.h"
 #include "bitboard.h"
 #include "book.h"
+#include "dialogs/dialogparts.h"
 #include "eval.h"
 #include "globals.h"
 #include "guiglobals.h"
@@ -94,12 +95,6 @@ private:
 };
 
 namespace {
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
-    auto* label = new QLabel(text, parent);
-    if (name) label->setObjectName(name);
-    return label;
-}
 
 QFrame* MakePanel(QWidget* parent, const char* name) {
     auto* panel = new QFrame(parent);
@@ -531,6 +526,16 @@ void TfrmWinRovik::SetTimerEnabled(QTimer* timer, bool enabled) {
         timer->start();
 }
 
+void TfrmWinRovik::FinishWorker() {
+    SetTimerEnabled(Timer1, true);
+    PendingCommand = 0;
+}
+
+void TfrmWinRovik::StopAutoplay() {
+    AutoPlay = false;
+    Autoplay->setChecked(false);
+}
+
 // ---------------------------------------------------------- posting handlers
 
 namespace {
@@ -743,19 +748,15 @@ void TfrmWinRovik::showEvent(QShowEvent* event) {
 // ------------------------------------------------------------------- workers
 
 void TfrmWinRovik::ResetGame() {
-    if (LearnResult >= 0) {
-        // The game as played, also when the user has gone back in it.
-        const int plies = BookLearningEnabled ? std::min(LastPly, 60) : 0;
-        for (int i = 0; i < plies; ++i) LearnMove(PositionHistory[i], MoveCodes[i], LearnResult);
-    }
+    // The game as played, also when the user has gone back in it.
+    if (LearnResult >= 0) LearnGame(LastPly);
     LearnResult = -1.0;
     PlyOffset = CurrentPly = ClockStartPly = LastPly = 0;
     ComputerColour = 1;
     GameBoard.Pos = StartPosition;
     PositionHistory[0] = StartPosition;
     for (auto& s : LastScores) s = 0;
-    AutoPlay = false;
-    Autoplay->setChecked(false);
+    StopAutoplay();
     BlackFlagged = WhiteFlagged = false;
     ClearHashTables();
     StaleHashCount = 0;
@@ -830,8 +831,7 @@ void TfrmWinRovik::GoToEnd() {
 void TfrmWinRovik::GoToStart() {
     CurrentPly = 0;
     GameBoard.Pos = PositionHistory[0];
-    AutoPlay = false;
-    Autoplay->setChecked(false);
+    StopAutoplay();
     ClearMoveGrid();
     BuildDisplayBoard();
     DrawBoard();
@@ -876,8 +876,7 @@ bool TfrmWinRovik::RecordIsFull() const { return CurrentPly >= HISTORY_SIZE - 1;
 
 bool TfrmWinRovik::RefuseMoveWhenRecordFull(const std::string& moveText) {
     if (!RecordIsFull()) return false;
-    AutoPlay = false;
-    Autoplay->setChecked(false);
+    StopAutoplay();
     if (ProtocolMode) {
         if (moveText.empty())
             SendProtocolLine("tellusererror The game record is full: no more moves can be played");
@@ -916,6 +915,11 @@ void TfrmWinRovik::BuildDisplayBoard() {
 }
 
 // ------------------------------------------- reached through the tick, later
+
+void TfrmWinRovik::LearnGame(int lastPly) {
+    const int plies = BookLearningEnabled ? std::min(lastPly, 60) : 0;
+    for (int i = 0; i < plies; ++i) LearnMove(PositionHistory[i], MoveCodes[i], LearnResult);
+}
 
 void TfrmWinRovik::LearnMove(const Position& before, Move move, double result) {
     if (!Book) return;

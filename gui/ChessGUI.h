@@ -482,6 +482,13 @@ private:
     void SetClockLabels(const QString& text);
     // Enables or disables a timer; enabling a running timer leaves it running.
     static void SetTimerEnabled(QTimer* timer, bool enabled);
+    // A worker's end: the tick runs again and the mailbox is empty.
+    void FinishWorker();
+    // Autoplay off, its item unchecked.
+    void StopAutoplay();
+    // Book learning of LearnResult for the record's moves up to the ply (the
+    // first 60 at most), when learning is on.
+    void LearnGame(int lastPly);
 
     std::unique_ptr<WindowHost> EngineLink;
     std::string LoadedSetDir;     // the set the images hold

@@ -68,14 +68,12 @@ void TfrmWinRovik::LoadPosition() {
         if (!OpenDialog2) OpenDialog2 = MakeFenDialog(this, "OpenDialog2", false, "FEN Files");
         QString name;
         if (!ChooseFile(OpenDialog2, &name)) {
-            SetTimerEnabled(Timer1, true);
-            PendingCommand = 0;
+            FinishWorker();
             return;
         }
         std::ifstream in(LocalPath(name));
         if (!in) {
-            PendingCommand = 0;
-            SetTimerEnabled(Timer1, true);
+            FinishWorker();
             return;
         }
         // Lines are read whole, so a long one is tried once, as one line.
@@ -98,8 +96,7 @@ void TfrmWinRovik::LoadPosition() {
         BuildDisplayBoard();
         DrawBoard();
         ShowPositionStatus();
-        SetTimerEnabled(Timer1, true);
-        PendingCommand = 0;
+        FinishWorker();
         SaveGame1->setEnabled(false);
         SaveGameas1->setEnabled(false);
         PositionSetUp = 1;

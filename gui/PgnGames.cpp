@@ -59,26 +59,22 @@ void TfrmWinRovik::ShowMovedPieceClick() { ShowMovedPiece->setChecked(!ShowMoved
 
 void TfrmWinRovik::SaveGamePgn() {
     SetTimerEnabled(Timer1, false);
-    const auto done = [this] {
-        SetTimerEnabled(Timer1, true);
-        PendingCommand = 0;
-    };
     TfrmSaveGame* dialog = frmSaveGame;
     // A game set up from a position cannot be written from the start position.
     if (!dialog || PositionSetUp) {
-        done();
+        FinishWorker();
         return;
     }
     if (PendingCommand == CMD_SAVE_GAME_AS || ResetFields || dialog->edtFileName->text().isEmpty()) {
         if (dialog->exec() != QDialog::Accepted) {
-            done();
+            FinishWorker();
             return;
         }
     }
     const QString typed = dialog->edtFileName->text();
     if (typed.trimmed().isEmpty()) {
         ShowMessageBox(this, "The game was not saved: no file name was given.", "Error");
-        done();
+        FinishWorker();
         return;
     }
     const QString name = WithPgnExtension(typed);
@@ -93,7 +89,7 @@ void TfrmWinRovik::SaveGamePgn() {
 
     if (QString reason; !AppendWhole(name, text, &reason))
         ShowMessageBox(this, "The game could not be saved to " + name + ":\n" + reason, "Error");
-    done();
+    FinishWorker();
 }
 
 void TfrmWinRovik::OpenGameFile() {
@@ -102,8 +98,7 @@ void TfrmWinRovik::OpenGameFile() {
         OpenDialog1 = MakeFileDialog(this, "OpenDialog1", false, {"pgn Files (*.pgn *.PGN)", "All Files (*)"});
     QString name;
     if (!frmOpenGame || !ChooseFile(OpenDialog1, &name)) {
-        PendingCommand = 0;
-        SetTimerEnabled(Timer1, true);
+        FinishWorker();
         return;
     }
     ResetGame();
@@ -111,16 +106,14 @@ void TfrmWinRovik::OpenGameFile() {
     frmOpenGame->show();
     frmOpenGame->raise();
     frmOpenGame->LoadGameList(PgnFileName);
-    SetTimerEnabled(Timer1, true);
-    PendingCommand = 0;
+    FinishWorker();
 }
 
 void TfrmWinRovik::LoadSelectedGame() {
     SetTimerEnabled(Timer1, false);
     PgnSource source;
     if (!frmOpenGame || !source.Open(LocalPath(PgnFileName))) {
-        PendingCommand = 0;
-        SetTimerEnabled(Timer1, true);
+        FinishWorker();
         return;
     }
     ResetGame();
@@ -165,10 +158,10 @@ void TfrmWinRovik::LoadSelectedGame() {
     DrawBoard();
     ShowPositionStatus();
     ResetClocks();
-    if (played == PLAY_DRAWN || played == PLAY_CHECKMATE) SetTimerEnabled(tmrClock, false);  // the game's last move ended it
+    // The game's last move ended it.
+    if (played == PLAY_DRAWN || played == PLAY_CHECKMATE) SetTimerEnabled(tmrClock, false);
     if (!loaded && ending != Ending::Stopped) ShowMessageBox(this, "Error loading game!", "Error");
-    SetTimerEnabled(Timer1, true);
-    PendingCommand = 0;
+    FinishWorker();
     if (loaded && ending != Ending::NoMove && frmSaveGame) {
         frmSaveGame->edtFileName->setText(PgnFileName);
         frmSaveGame->dlgSaveGame->selectFile(PgnFileName);

@@ -6,8 +6,6 @@
 #include <QLabel>
 #include <QTimer>
 
-#include <algorithm>
-
 #include "ChessGUI.h"
 #include "bitboard.h"
 #include "dialogs/PROMOTE.h"
@@ -195,15 +193,13 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
             SendProtocolLine(end.line);
         else if (!quiet && !TournamentMode->isChecked())
             ShowMessageBox(this, end.box, "Result");
-        AutoPlay = false;
-        Autoplay->setChecked(false);
+        StopAutoplay();
         MoveStartTick = TickMs();
     }
 
     // Book learning, once a result is known.
     if (LearnResult >= 0) {
-        const int plies = BookLearningEnabled ? std::min(CurrentPly, 60) : 0;
-        for (int i = 0; i < plies; ++i) LearnMove(PositionHistory[i], MoveCodes[i], LearnResult);
+        LearnGame(CurrentPly);
         LearnResult = -2.0;
     }
 
