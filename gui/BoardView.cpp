@@ -308,14 +308,14 @@ void TfrmWinRovik::pntBoardClick() { Dragging = false; }
 void TfrmWinRovik::FormResize() { LayoutBoard(); }
 
 void TfrmWinRovik::Swapsides1Click() {
-    Swapsides1->setChecked(!Swapsides1->isChecked());
+    Toggled(Swapsides1);
     WhiteAtBottom = !WhiteAtBottom;
     LoadImages();
     DrawBoard();
 }
 
 void TfrmWinRovik::CoordinatesClick() {
-    Coordinates->setChecked(!Coordinates->isChecked());
+    Toggled(Coordinates);
     LoadImages();
     DrawBoard();
 }

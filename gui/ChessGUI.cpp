@@ -526,6 +526,11 @@ void TfrmWinRovik::SetTimerEnabled(QTimer* timer, bool enabled) {
         timer->start();
 }
 
+bool TfrmWinRovik::Toggled(QAction* item) {
+    item->setChecked(!item->isChecked());
+    return item->isChecked();
+}
+
 void TfrmWinRovik::FinishWorker() {
     SetTimerEnabled(Timer1, true);
     PendingCommand = 0;
@@ -596,13 +601,11 @@ void TfrmWinRovik::Stopthinking1Click() { btnStopClick(); }
 void TfrmWinRovik::AutoplayClick() {
     if (HumanVsHuman) return;
     if (Pondering) StopSearch = true;
-    Autoplay->setChecked(!Autoplay->isChecked());
-    AutoPlay = Autoplay->isChecked();
+    AutoPlay = Toggled(Autoplay);
 }
 
 void TfrmWinRovik::btnPonderClick() {
-    btnPonder->setChecked(!btnPonder->isChecked());
-    PonderEnabled = btnPonder->isChecked();
+    PonderEnabled = Toggled(btnPonder);
     if (!PonderEnabled) StopSearch = true;
 }
 

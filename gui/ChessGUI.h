@@ -482,6 +482,8 @@ private:
     void SetClockLabels(const QString& text);
     // Enables or disables a timer; enabling a running timer leaves it running.
     static void SetTimerEnabled(QTimer* timer, bool enabled);
+    // For an item that sets its own check mark: inverts it; the new state.
+    static bool Toggled(QAction* item);
     // A worker's end: the tick runs again and the mailbox is empty.
     void FinishWorker();
     // Autoplay off, its item unchecked.

@@ -55,7 +55,7 @@ int PlayPgnMove(TfrmWinRovik& window, const SanMove& san) {
 
 }  // namespace
 
-void TfrmWinRovik::ShowMovedPieceClick() { ShowMovedPiece->setChecked(!ShowMovedPiece->isChecked()); }
+void TfrmWinRovik::ShowMovedPieceClick() { Toggled(ShowMovedPiece); }
 
 void TfrmWinRovik::SaveGamePgn() {
     SetTimerEnabled(Timer1, false);

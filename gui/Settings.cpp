@@ -47,11 +47,6 @@ const LevelField LevelFields[] = {
 // The fields of the Seconds/Move, Blitz and Tournament pages.
 constexpr int FIELDS_ON_PAGE[] = {1, 2, 3};
 
-bool Toggled(QAction* item) {
-    item->setChecked(!item->isChecked());
-    return item->isChecked();
-}
-
 }  // namespace
 
 // ------------------------------------------------------------ reading

@@ -125,10 +125,7 @@ void TfrmWinRovik::PlayMoveSound() {
     if (MediaPlayer && Sounds1->isEnabled()) MediaPlayer->play();
 }
 
-void TfrmWinRovik::Sounds1Click() {
-    Sounds1->setChecked(!Sounds1->isChecked());
-    SoundsOn = Sounds1->isChecked();
-}
+void TfrmWinRovik::Sounds1Click() { SoundsOn = Toggled(Sounds1); }
 
 // ------------------------------------------------------------ menu items
 
@@ -141,9 +138,9 @@ void TfrmWinRovik::About1Click() {
 void TfrmWinRovik::Contents1Click() { ShowHelpContents(); }
 
 void TfrmWinRovik::ShowDebugWindow1Click() {
-    ShowDebugWindow1->setChecked(!ShowDebugWindow1->isChecked());
+    const bool shown = Toggled(ShowDebugWindow1);
     if (!frmDebug) return;
-    if (ShowDebugWindow1->isChecked())
+    if (shown)
         frmDebug->show();
     else
         frmDebug->close();
