@@ -17,7 +17,6 @@
 #include <QMenuBar>
 #include <QPalette>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableWidget>
@@ -191,10 +190,7 @@ void TfrmWinRovik::BuildComponents() {
     setWindowTitle("Morlaquin");
     setWindowIcon(QIcon(":/images/morlaquin.png"));
     resize(615, 558);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    CentreOnScreen(this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");

@@ -95,10 +95,8 @@ TfrmLevels::TfrmLevels(QWidget* parent) : QDialog(parent) {
     pcontrLevel->setCurrentWidget(Sheet2);
 
     BitBtn1 = MakeOkButton(this, "BitBtn1");
-    BitBtn2 = new QPushButton("Cancel", this);
-    BitBtn2->setObjectName("BitBtn2");
+    BitBtn2 = MakeCancelButton(this, "BitBtn2");
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* buttons = CentredRow({BitBtn1, BitBtn2});
 

@@ -33,6 +33,9 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text);
 // The dialog's default button, "OK".
 QPushButton* MakeOkButton(QWidget* parent, const QString& name);
 
+// The dialog's "Cancel" button; it rejects the dialog.
+QPushButton* MakeCancelButton(QDialog* dialog, const QString& name);
+
 // The widgets side by side in the middle of a row.
 QHBoxLayout* CentredRow(std::initializer_list<QWidget*> widgets);
 
