@@ -783,9 +783,7 @@ void TfrmWinRovik::TakeBackMove() {
         SetCell(GameBoard.Pos.SideToMove == BLACK ? 0 : 1, (m - 1) / 2, " ");
         --CurrentPly;
         GameBoard.Pos = PositionHistory[CurrentPly];
-        BuildDisplayBoard();
-        DrawBoard();
-        ShowPositionStatus();
+        ShowGamePosition();
         StaleHashCount = 100;
         SetTimerEnabled(tmrClock, true);
         for (auto& s : LastScores) s = 0;
@@ -808,9 +806,7 @@ void TfrmWinRovik::ReplayMove() {
         CurrentPly = p;
         GameBoard.Pos = PositionHistory[CurrentPly];
         for (auto& s : LastScores) s = 0;
-        BuildDisplayBoard();
-        DrawBoard();
-        ShowPositionStatus();
+        ShowGamePosition();
     }
     PendingCommand = 0;
 }
@@ -821,9 +817,7 @@ void TfrmWinRovik::GoToEnd() {
         ++CurrentPly;
         GameBoard.Pos = PositionHistory[CurrentPly];
     }
-    BuildDisplayBoard();
-    DrawBoard();
-    ShowPositionStatus();
+    ShowGamePosition();
     PendingCommand = 0;
 }
 
@@ -903,6 +897,12 @@ void TfrmWinRovik::RecordPlayedMove(Move move, const std::string& san) {
 }
 
 // ---------------------------------------------------------------- board view
+
+void TfrmWinRovik::ShowGamePosition() {
+    BuildDisplayBoard();
+    DrawBoard();
+    ShowPositionStatus();
+}
 
 void TfrmWinRovik::BuildDisplayBoard() {
     std::fill(std::begin(DisplayBoard), std::end(DisplayBoard), -1);

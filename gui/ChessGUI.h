@@ -488,6 +488,8 @@ private:
     void FinishWorker();
     // Autoplay off, its item unchecked.
     void StopAutoplay();
+    // The board and the status line for the game board's position.
+    void ShowGamePosition();
     // Book learning of LearnResult for the record's moves up to the ply (the
     // first 60 at most), when learning is on.
     void LearnGame(int lastPly);

@@ -93,9 +93,7 @@ void TfrmWinRovik::LoadPosition() {
         GameBoard.Pos.Key = ComputeHashKey(&GameBoard.Pos);
         GameBoard.Pos.PawnKey = ComputePawnHashKey(&GameBoard.Pos);
         PositionHistory[0] = GameBoard.Pos;
-        BuildDisplayBoard();
-        DrawBoard();
-        ShowPositionStatus();
+        ShowGamePosition();
         FinishWorker();
         SaveGame1->setEnabled(false);
         SaveGameas1->setEnabled(false);

@@ -154,9 +154,7 @@ void TfrmWinRovik::LoadSelectedGame() {
         LastMoveFrom = MoveFrom(MoveCodes[CurrentPly - 1]);
         LastMoveTo = MoveTo(MoveCodes[CurrentPly - 1]);
     }
-    BuildDisplayBoard();
-    DrawBoard();
-    ShowPositionStatus();
+    ShowGamePosition();
     ResetClocks();
     // The game's last move ended it.
     if (played == PLAY_DRAWN || played == PLAY_CHECKMATE) SetTimerEnabled(tmrClock, false);
