@@ -2,13 +2,13 @@
 // protocol's "setboard", and the position shown written to a file.
 #include <QAction>
 #include <QClipboard>
-#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 
 #include <fstream>
 
 #include "ChessGUI.h"
+#include "WindowLife.h"
 #include "dialogs/dialogparts.h"
 #include "fen.h"
 #include "globals.h"
@@ -25,8 +25,6 @@ namespace {
 QFileDialog* MakeFenDialog(QWidget* parent, const char* name, bool forSaving, const QString& fenFilesText) {
     return MakeFileDialog(parent, name, forSaving, {fenFilesText + " (*.FEN *.fen)", "All Files (*)"});
 }
-
-std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
 // The text from its first character of the placement alphabet on.
 std::string FromPlacement(const std::string& text) {

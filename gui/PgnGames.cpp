@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "ChessGUI.h"
+#include "WindowLife.h"
 #include "dialogs/MLOpen.h"
 #include "dialogs/dialogparts.h"
 #include "dialogs/saveGame.h"
@@ -18,8 +19,6 @@
 #include "rootsearch.h"
 
 namespace {
-
-std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
 // Appends the whole text in one write; on any failure the file is left as
 // it was and the reason is given.

@@ -67,6 +67,8 @@ std::string UserFilePath(const std::string& startupDir, const std::string& userD
     return path.toStdString();
 }
 
+std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
+
 bool IsReadableWave(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;
