@@ -285,19 +285,19 @@ void TfrmWinRovik::pntBoardMouseUp(int x, int y) {
     // Only the end of a drag that a press began plays a move.
     const bool dragged = Dragging;
     Dragging = false;
-    int r = 0;
+    int r = PLAY_ILLEGAL;
     if (dragged) {
         const int target = SquareAtPoint(x, y);
         if (target >= 0) {
             r = PlayFromTo(DragFrom, target, 0);
-            if (r == 1 && !HumanVsHuman) HumanToMove = false;
+            if (r == PLAY_MOVED && !HumanVsHuman) HumanToMove = false;
         }
     }
     BuildDisplayBoard();
     Dragging = false;
     // A game's end shows itself (the play-move routine wrote it); no move
     // leaves the status as it was.
-    if (r == 1) lblStatus->setText(SideToMoveText(GameBoard.Pos));
+    if (r == PLAY_MOVED) lblStatus->setText(SideToMoveText(GameBoard.Pos));
     DrawBoard();
 }
 
@@ -308,14 +308,14 @@ void TfrmWinRovik::pntBoardClick() { Dragging = false; }
 void TfrmWinRovik::FormResize() { LayoutBoard(); }
 
 void TfrmWinRovik::Swapsides1Click() {
-    Swapsides1->setChecked(!Swapsides1->isChecked());
+    Toggled(Swapsides1);
     WhiteAtBottom = !WhiteAtBottom;
     LoadImages();
     DrawBoard();
 }
 
 void TfrmWinRovik::CoordinatesClick() {
-    Coordinates->setChecked(!Coordinates->isChecked());
+    Toggled(Coordinates);
     LoadImages();
     DrawBoard();
 }

@@ -105,8 +105,7 @@ void TfrmWinRovik::ShowClocks(double blackLeftMs, double whiteLeftMs) {
     const auto flagFalls = [this](bool& flagged, const QString& text) {
         SetTimerEnabled(tmrClock, false);
         flagged = true;
-        AutoPlay = false;
-        Autoplay->setChecked(false);
+        StopAutoplay();
         ShowMessageBox(this, text, "Result");
         SetTimerEnabled(tmrClock, true);
     };
@@ -187,8 +186,7 @@ void TfrmWinRovik::ApplyLevel(int mode) {
     } else if (mode == 6) {
         btnHumanvsHuman->setChecked(true);
         HumanVsHuman = true;
-        Autoplay->setChecked(false);
-        AutoPlay = false;
+        StopAutoplay();
         btnPonder->setChecked(false);
         PonderEnabled = false;
     } else {

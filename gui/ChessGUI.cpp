@@ -17,7 +17,6 @@
 #include <QMenuBar>
 #include <QPalette>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableWidget>
@@ -35,6 +34,7 @@
 #include "WindowLife.h"
 #include "bitboard.h"
 #include "book.h"
+#include "dialogs/dialogparts.h"
 #include "eval.h"
 #include "globals.h"
 #include "guiglobals.h"
@@ -94,12 +94,6 @@ private:
 };
 
 namespace {
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
-    auto* label = new QLabel(text, parent);
-    if (name) label->setObjectName(name);
-    return label;
-}
 
 QFrame* MakePanel(QWidget* parent, const char* name) {
     auto* panel = new QFrame(parent);
@@ -193,10 +187,7 @@ void TfrmWinRovik::BuildComponents() {
     setWindowTitle("Morlaquin");
     setWindowIcon(QIcon(":/images/morlaquin.png"));
     resize(615, 558);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    CentreOnScreen(this);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
@@ -528,64 +519,62 @@ void TfrmWinRovik::SetTimerEnabled(QTimer* timer, bool enabled) {
         timer->start();
 }
 
+bool TfrmWinRovik::Toggled(QAction* item) {
+    item->setChecked(!item->isChecked());
+    return item->isChecked();
+}
+
+void TfrmWinRovik::FinishWorker() {
+    SetTimerEnabled(Timer1, true);
+    PendingCommand = 0;
+}
+
+void TfrmWinRovik::StopAutoplay() {
+    AutoPlay = false;
+    Autoplay->setChecked(false);
+}
+
 // ---------------------------------------------------------- posting handlers
+
+namespace {
+
+// A move-list command: the last-move marker goes; the command waits for the
+// user's turn.
+void PostOnHumansTurn(int command) {
+    LastMoveHighlight = false;
+    if (HumanToMove) PostCommand(command);
+}
+
+}  // namespace
 
 void TfrmWinRovik::NewGame1Click() {
     if (AskQuestion(this, "Do you want to start a new game?", "New Game", BoxButtons::YesNo) != BoxAnswer::Yes)
         return;
-    PendingCommand = CMD_NEW_GAME;
-    StopSearch = true;
+    PostCommand(CMD_NEW_GAME);
     LastMoveHighlight = false;
     ResetFields = 1;
 }
 
-void TfrmWinRovik::Takeback1Click() {
-    LastMoveHighlight = false;
-    if (!HumanToMove) return;
-    PendingCommand = CMD_UNDO;
-    StopSearch = true;
-}
+void TfrmWinRovik::Takeback1Click() { PostOnHumansTurn(CMD_UNDO); }
 
 void TfrmWinRovik::btnRewindClick() { Takeback1Click(); }
 
-void TfrmWinRovik::btnForwardClick() {
-    LastMoveHighlight = false;
-    if (!HumanToMove) return;
-    PendingCommand = CMD_REDO;
-    StopSearch = true;
-}
+void TfrmWinRovik::btnForwardClick() { PostOnHumansTurn(CMD_REDO); }
 
 void TfrmWinRovik::RedoMove1Click() { btnForwardClick(); }
 
-void TfrmWinRovik::GoToEndofGame1Click() {
-    LastMoveHighlight = false;
-    if (!HumanToMove) return;
-    PendingCommand = CMD_GOTO_END;
-    StopSearch = true;
-}
+void TfrmWinRovik::GoToEndofGame1Click() { PostOnHumansTurn(CMD_GOTO_END); }
 
-void TfrmWinRovik::GotoStartofGame1Click() {
-    LastMoveHighlight = false;
-    if (!HumanToMove) return;
-    PendingCommand = CMD_GOTO_START;
-    StopSearch = true;
-}
+void TfrmWinRovik::GotoStartofGame1Click() { PostOnHumansTurn(CMD_GOTO_START); }
 
 void TfrmWinRovik::OpenGame1Click() {
     LastMoveHighlight = false;
-    PendingCommand = CMD_OPEN_GAME;
-    StopSearch = true;
+    PostCommand(CMD_OPEN_GAME);
 }
 
-void TfrmWinRovik::SaveGame1Click() {
-    PendingCommand = CMD_SAVE_GAME;
-    StopSearch = true;
-}
+void TfrmWinRovik::SaveGame1Click() { PostCommand(CMD_SAVE_GAME); }
 
-void TfrmWinRovik::SaveGameas1Click() {
-    PendingCommand = CMD_SAVE_GAME_AS;
-    StopSearch = true;
-}
+void TfrmWinRovik::SaveGameas1Click() { PostCommand(CMD_SAVE_GAME_AS); }
 
 void TfrmWinRovik::btnPlayClick() {
     if (!HumanToMove) return;
@@ -605,13 +594,11 @@ void TfrmWinRovik::Stopthinking1Click() { btnStopClick(); }
 void TfrmWinRovik::AutoplayClick() {
     if (HumanVsHuman) return;
     if (Pondering) StopSearch = true;
-    Autoplay->setChecked(!Autoplay->isChecked());
-    AutoPlay = Autoplay->isChecked();
+    AutoPlay = Toggled(Autoplay);
 }
 
 void TfrmWinRovik::btnPonderClick() {
-    btnPonder->setChecked(!btnPonder->isChecked());
-    PonderEnabled = btnPonder->isChecked();
+    PonderEnabled = Toggled(btnPonder);
     if (!PonderEnabled) StopSearch = true;
 }
 
@@ -673,9 +660,9 @@ bool TfrmWinRovik::RunPostedCommand() {
         case CMD_USER_MOVE: {
             PendingCommand = 0;
             const int r = PlayFromTo(UserMoveFrom, UserMoveTo, UserMovePromotion);
-            if (r == 1 && !HumanVsHuman)
+            if (r == PLAY_MOVED && !HumanVsHuman)
                 HumanToMove = false;
-            else if (r == 0 && !MoveRejectionSent)
+            else if (r == PLAY_ILLEGAL && !MoveRejectionSent)
                 SendProtocolLine("Illegal move!");
             break;
         }
@@ -757,19 +744,15 @@ void TfrmWinRovik::showEvent(QShowEvent* event) {
 // ------------------------------------------------------------------- workers
 
 void TfrmWinRovik::ResetGame() {
-    if (LearnResult >= 0) {
-        // The game as played, also when the user has gone back in it.
-        const int plies = BookLearningEnabled ? std::min(LastPly, 60) : 0;
-        for (int i = 0; i < plies; ++i) LearnMove(PositionHistory[i], MoveCodes[i], LearnResult);
-    }
+    // The game as played, also when the user has gone back in it.
+    if (LearnResult >= 0) LearnGame(LastPly);
     LearnResult = -1.0;
     PlyOffset = CurrentPly = ClockStartPly = LastPly = 0;
     ComputerColour = 1;
     GameBoard.Pos = StartPosition;
     PositionHistory[0] = StartPosition;
     for (auto& s : LastScores) s = 0;
-    AutoPlay = false;
-    Autoplay->setChecked(false);
+    StopAutoplay();
     BlackFlagged = WhiteFlagged = false;
     ClearHashTables();
     StaleHashCount = 0;
@@ -797,9 +780,7 @@ void TfrmWinRovik::TakeBackMove() {
         SetCell(GameBoard.Pos.SideToMove == BLACK ? 0 : 1, (m - 1) / 2, " ");
         --CurrentPly;
         GameBoard.Pos = PositionHistory[CurrentPly];
-        BuildDisplayBoard();
-        DrawBoard();
-        ShowPositionStatus();
+        ShowGamePosition();
         StaleHashCount = 100;
         SetTimerEnabled(tmrClock, true);
         for (auto& s : LastScores) s = 0;
@@ -822,9 +803,7 @@ void TfrmWinRovik::ReplayMove() {
         CurrentPly = p;
         GameBoard.Pos = PositionHistory[CurrentPly];
         for (auto& s : LastScores) s = 0;
-        BuildDisplayBoard();
-        DrawBoard();
-        ShowPositionStatus();
+        ShowGamePosition();
     }
     PendingCommand = 0;
 }
@@ -835,17 +814,14 @@ void TfrmWinRovik::GoToEnd() {
         ++CurrentPly;
         GameBoard.Pos = PositionHistory[CurrentPly];
     }
-    BuildDisplayBoard();
-    DrawBoard();
-    ShowPositionStatus();
+    ShowGamePosition();
     PendingCommand = 0;
 }
 
 void TfrmWinRovik::GoToStart() {
     CurrentPly = 0;
     GameBoard.Pos = PositionHistory[0];
-    AutoPlay = false;
-    Autoplay->setChecked(false);
+    StopAutoplay();
     ClearMoveGrid();
     BuildDisplayBoard();
     DrawBoard();
@@ -890,8 +866,7 @@ bool TfrmWinRovik::RecordIsFull() const { return CurrentPly >= HISTORY_SIZE - 1;
 
 bool TfrmWinRovik::RefuseMoveWhenRecordFull(const std::string& moveText) {
     if (!RecordIsFull()) return false;
-    AutoPlay = false;
-    Autoplay->setChecked(false);
+    StopAutoplay();
     if (ProtocolMode) {
         if (moveText.empty())
             SendProtocolLine("tellusererror The game record is full: no more moves can be played");
@@ -920,6 +895,12 @@ void TfrmWinRovik::RecordPlayedMove(Move move, const std::string& san) {
 
 // ---------------------------------------------------------------- board view
 
+void TfrmWinRovik::ShowGamePosition() {
+    BuildDisplayBoard();
+    DrawBoard();
+    ShowPositionStatus();
+}
+
 void TfrmWinRovik::BuildDisplayBoard() {
     std::fill(std::begin(DisplayBoard), std::end(DisplayBoard), -1);
     for (int sq = 0; sq < 64; ++sq)
@@ -930,6 +911,11 @@ void TfrmWinRovik::BuildDisplayBoard() {
 }
 
 // ------------------------------------------- reached through the tick, later
+
+void TfrmWinRovik::LearnGame(int lastPly) {
+    const int plies = BookLearningEnabled ? std::min(lastPly, 60) : 0;
+    for (int i = 0; i < plies; ++i) LearnMove(PositionHistory[i], MoveCodes[i], LearnResult);
+}
 
 void TfrmWinRovik::LearnMove(const Position& before, Move move, double result) {
     if (!Book) return;

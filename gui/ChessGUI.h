@@ -35,6 +35,12 @@ class xboard;
 constexpr int HISTORY_SIZE = 1000;
 constexpr int MOVE_GRID_ROWS = 500;
 
+// Results of playing a move (PlayMove, PlayFromTo).
+constexpr int PLAY_ILLEGAL = 0;    // not played; nothing changed
+constexpr int PLAY_MOVED = 1;      // played; the game goes on
+constexpr int PLAY_DRAWN = 2;      // played; the game ended drawn
+constexpr int PLAY_CHECKMATE = 3;  // played; checkmate
+
 class TfrmWinRovik : public QMainWindow {
     Q_OBJECT
 
@@ -363,8 +369,7 @@ public:
     virtual void Ponder();
 
     // ---- Playing a move (PlayMove.cpp). Plays entry index of GameBoard's
-    // move list: 0 illegal (nothing changes), 1 a normal move, 2 the game
-    // ended drawn, 3 checkmate.
+    // move list; the result is a PLAY_* value.
     int PlayMove(int index, bool guiUpdate, bool sendToProtocol);
     // The piece a pawn promotes to on a move made on the board (2 knight ..
     // 5 queen): the promotion dialog.
@@ -477,6 +482,17 @@ private:
     void SetClockLabels(const QString& text);
     // Enables or disables a timer; enabling a running timer leaves it running.
     static void SetTimerEnabled(QTimer* timer, bool enabled);
+    // For an item that sets its own check mark: inverts it; the new state.
+    static bool Toggled(QAction* item);
+    // A worker's end: the tick runs again and the mailbox is empty.
+    void FinishWorker();
+    // Autoplay off, its item unchecked.
+    void StopAutoplay();
+    // The board and the status line for the game board's position.
+    void ShowGamePosition();
+    // Book learning of LearnResult for the record's moves up to the ply (the
+    // first 60 at most), when learning is on.
+    void LearnGame(int lastPly);
 
     std::unique_ptr<WindowHost> EngineLink;
     std::string LoadedSetDir;     // the set the images hold

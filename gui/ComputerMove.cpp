@@ -5,7 +5,6 @@
 #include "ComputerMove.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLocale>
@@ -17,6 +16,7 @@
 #include "ChessGUI.h"
 #include "book.h"
 #include "dialogs/LEVELS.h"
+#include "dialogs/Personality.h"
 #include "globals.h"
 #include "guiglobals.h"
 #include "hash.h"
@@ -38,31 +38,15 @@ QString NodeCountText(double value) { return QLocale(QLocale::English).toString(
 namespace {
 
 // The name of the personality in use.
-QString PersonalityName() {
-    for (QWidget* top : QApplication::topLevelWidgets())
-        if (top->objectName() == "frmPersonality")
-            if (const auto* box = top->findChild<QComboBox*>("cboxName")) return box->currentText();
-    return "Morlaquin";
-}
+QString PersonalityName() { return frmPersonality ? frmPersonality->cboxName->currentText() : "Morlaquin"; }
 
 // The game commands that must wait while the computer thinks.
-void EnableGameItems(QObject* window, bool enabled) {
-    auto set = [window, enabled](const char* name) {
-        if (auto* item = window->findChild<QAction*>(name)) item->setEnabled(enabled);
-    };
-    set("NewGame1");
-    set("OpenGame1");
-    if (!PositionSetUp) {
-        set("SaveGame1");
-        set("SaveGameas1");
-    }
-    for (const char* name : {"btnLoadFEN", "btnPasteClipboard", "GotoStartofGame1", "GoToEndofGame1", "SavePosition1"})
-        set(name);
-}
-
-bool ItemChecked(QObject* window, const char* name) {
-    const auto* item = window->findChild<QAction*>(name);
-    return item && item->isChecked();
+void EnableGameItems(TfrmWinRovik& window, bool enabled) {
+    QList<QAction*> items = {window.NewGame1, window.OpenGame1};
+    if (!PositionSetUp) items << window.SaveGame1 << window.SaveGameas1;
+    items << window.btnLoadFEN << window.btnPasteClipboard << window.GotoStartofGame1 << window.GoToEndofGame1
+          << window.SavePosition1;
+    for (QAction* item : items) item->setEnabled(enabled);
 }
 
 }  // namespace
@@ -84,7 +68,7 @@ void TfrmWinRovik::ComputerMove() {
     SetTimerEnabled(Timer1, false);
     EngineIsBlack = side;
     HumanToMove = false;
-    EnableGameItems(this, false);
+    EnableGameItems(*this, false);
     if (CurrentPly == 0) {
         MoveStartTick = start;
         SetTimerEnabled(tmrClock, true);
@@ -191,7 +175,7 @@ void TfrmWinRovik::ComputerMove() {
             else
                 PlayMove(0, false, true);
         } else {
-            if (ItemChecked(this, "ShowMovedPiece")) LastMoveHighlight = true;
+            if (ShowMovedPiece->isChecked()) LastMoveHighlight = true;
             LastMoveFrom = MoveFrom(best);
             LastMoveTo = MoveTo(best);
             PlayMove(0, true, false);
@@ -206,7 +190,7 @@ void TfrmWinRovik::ComputerMove() {
     EndEngineMove();
     HumanToMove = true;
     SetTimerEnabled(Timer1, true);
-    EnableGameItems(this, true);
+    EnableGameItems(*this, true);
 }
 
 // ------------------------------------------------------------ pondering

@@ -2,13 +2,13 @@
 // protocol's "setboard", and the position shown written to a file.
 #include <QAction>
 #include <QClipboard>
-#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 
 #include <fstream>
 
 #include "ChessGUI.h"
+#include "WindowLife.h"
 #include "dialogs/dialogparts.h"
 #include "fen.h"
 #include "globals.h"
@@ -25,8 +25,6 @@ namespace {
 QFileDialog* MakeFenDialog(QWidget* parent, const char* name, bool forSaving, const QString& fenFilesText) {
     return MakeFileDialog(parent, name, forSaving, {fenFilesText + " (*.FEN *.fen)", "All Files (*)"});
 }
-
-std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
 // The text from its first character of the placement alphabet on.
 std::string FromPlacement(const std::string& text) {
@@ -68,14 +66,12 @@ void TfrmWinRovik::LoadPosition() {
         if (!OpenDialog2) OpenDialog2 = MakeFenDialog(this, "OpenDialog2", false, "FEN Files");
         QString name;
         if (!ChooseFile(OpenDialog2, &name)) {
-            SetTimerEnabled(Timer1, true);
-            PendingCommand = 0;
+            FinishWorker();
             return;
         }
         std::ifstream in(LocalPath(name));
         if (!in) {
-            PendingCommand = 0;
-            SetTimerEnabled(Timer1, true);
+            FinishWorker();
             return;
         }
         // Lines are read whole, so a long one is tried once, as one line.
@@ -95,11 +91,8 @@ void TfrmWinRovik::LoadPosition() {
         GameBoard.Pos.Key = ComputeHashKey(&GameBoard.Pos);
         GameBoard.Pos.PawnKey = ComputePawnHashKey(&GameBoard.Pos);
         PositionHistory[0] = GameBoard.Pos;
-        BuildDisplayBoard();
-        DrawBoard();
-        ShowPositionStatus();
-        SetTimerEnabled(Timer1, true);
-        PendingCommand = 0;
+        ShowGamePosition();
+        FinishWorker();
         SaveGame1->setEnabled(false);
         SaveGameas1->setEnabled(false);
         PositionSetUp = 1;
@@ -116,8 +109,7 @@ void TfrmWinRovik::LoadPosition() {
 void TfrmWinRovik::btnLoadFENClick() {
     SetPendingPositionText(std::string());
     LastMoveHighlight = false;
-    PendingCommand = CMD_LOAD_POSITION;
-    StopSearch = true;
+    PostCommand(CMD_LOAD_POSITION);
 }
 
 void TfrmWinRovik::btnPasteClipboardClick() {
@@ -130,8 +122,7 @@ void TfrmWinRovik::btnPasteClipboardClick() {
     }
     SetPendingPositionText(text);
     LastMoveHighlight = false;
-    PendingCommand = CMD_LOAD_POSITION;
-    StopSearch = true;
+    PostCommand(CMD_LOAD_POSITION);
 }
 
 void TfrmWinRovik::SavePosition1Click() {

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include "ChessGUI.h"
+#include "WindowLife.h"
 #include "dialogs/MLOpen.h"
 #include "dialogs/dialogparts.h"
 #include "dialogs/saveGame.h"
@@ -18,8 +19,6 @@
 #include "rootsearch.h"
 
 namespace {
-
-std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
 // Appends the whole text in one write; on any failure the file is left as
 // it was and the reason is given.
@@ -39,45 +38,42 @@ bool AppendWhole(const QString& path, const QByteArray& text, QString* reason) {
 }
 
 // Plays a move token in the game board's position, trying the moves it may
-// mean in generated order: 0 when none is legal, else PlayMove's result.
+// mean in generated order: PLAY_ILLEGAL when none is legal, else PlayMove's
+// result.
 int PlayPgnMove(TfrmWinRovik& window, const SanMove& san) {
     GenerateMoves(&GameBoard);
     for (int i = 0; i <= GameBoard.List.Last; ++i) {
         if (!SanMatches(san, GameBoard.List.Moves[i])) continue;
         const int result = window.PlayMove(i, false, false);
         // A full record refuses every move (and has said so once).
-        if (result != 0 || window.RecordIsFull()) return result;
+        if (result != PLAY_ILLEGAL || window.RecordIsFull()) return result;
         GenerateMoves(&GameBoard);
     }
-    return 0;
+    return PLAY_ILLEGAL;
 }
 
 }  // namespace
 
-void TfrmWinRovik::ShowMovedPieceClick() { ShowMovedPiece->setChecked(!ShowMovedPiece->isChecked()); }
+void TfrmWinRovik::ShowMovedPieceClick() { Toggled(ShowMovedPiece); }
 
 void TfrmWinRovik::SaveGamePgn() {
     SetTimerEnabled(Timer1, false);
-    const auto done = [this] {
-        SetTimerEnabled(Timer1, true);
-        PendingCommand = 0;
-    };
     TfrmSaveGame* dialog = frmSaveGame;
     // A game set up from a position cannot be written from the start position.
     if (!dialog || PositionSetUp) {
-        done();
+        FinishWorker();
         return;
     }
     if (PendingCommand == CMD_SAVE_GAME_AS || ResetFields || dialog->edtFileName->text().isEmpty()) {
         if (dialog->exec() != QDialog::Accepted) {
-            done();
+            FinishWorker();
             return;
         }
     }
     const QString typed = dialog->edtFileName->text();
     if (typed.trimmed().isEmpty()) {
         ShowMessageBox(this, "The game was not saved: no file name was given.", "Error");
-        done();
+        FinishWorker();
         return;
     }
     const QString name = WithPgnExtension(typed);
@@ -92,7 +88,7 @@ void TfrmWinRovik::SaveGamePgn() {
 
     if (QString reason; !AppendWhole(name, text, &reason))
         ShowMessageBox(this, "The game could not be saved to " + name + ":\n" + reason, "Error");
-    done();
+    FinishWorker();
 }
 
 void TfrmWinRovik::OpenGameFile() {
@@ -101,8 +97,7 @@ void TfrmWinRovik::OpenGameFile() {
         OpenDialog1 = MakeFileDialog(this, "OpenDialog1", false, {"pgn Files (*.pgn *.PGN)", "All Files (*)"});
     QString name;
     if (!frmOpenGame || !ChooseFile(OpenDialog1, &name)) {
-        PendingCommand = 0;
-        SetTimerEnabled(Timer1, true);
+        FinishWorker();
         return;
     }
     ResetGame();
@@ -110,16 +105,14 @@ void TfrmWinRovik::OpenGameFile() {
     frmOpenGame->show();
     frmOpenGame->raise();
     frmOpenGame->LoadGameList(PgnFileName);
-    SetTimerEnabled(Timer1, true);
-    PendingCommand = 0;
+    FinishWorker();
 }
 
 void TfrmWinRovik::LoadSelectedGame() {
     SetTimerEnabled(Timer1, false);
     PgnSource source;
     if (!frmOpenGame || !source.Open(LocalPath(PgnFileName))) {
-        PendingCommand = 0;
-        SetTimerEnabled(Timer1, true);
+        FinishWorker();
         return;
     }
     ResetGame();
@@ -131,7 +124,7 @@ void TfrmWinRovik::LoadSelectedGame() {
     // or ended the game.
     enum class Ending { GameEnd, NoMove, Stopped };
     Ending ending = Ending::GameEnd;
-    int played = 0;  // the result of the last move played
+    int played = PLAY_ILLEGAL;  // the result of the last move played
     if (source.Seek(frmOpenGame->SelectedGameOffset)) {
         PgnGameReader game(source);
         game.ReadTags();
@@ -146,7 +139,7 @@ void TfrmWinRovik::LoadSelectedGame() {
                     break;
                 }
                 played = PlayPgnMove(*this, san);
-                if (played != 1) {
+                if (played != PLAY_MOVED) {
                     ending = Ending::Stopped;
                     break;
                 }
@@ -160,14 +153,12 @@ void TfrmWinRovik::LoadSelectedGame() {
         LastMoveFrom = MoveFrom(MoveCodes[CurrentPly - 1]);
         LastMoveTo = MoveTo(MoveCodes[CurrentPly - 1]);
     }
-    BuildDisplayBoard();
-    DrawBoard();
-    ShowPositionStatus();
+    ShowGamePosition();
     ResetClocks();
-    if (played > 1) SetTimerEnabled(tmrClock, false);  // the game's last move ended it
+    // The game's last move ended it.
+    if (played == PLAY_DRAWN || played == PLAY_CHECKMATE) SetTimerEnabled(tmrClock, false);
     if (!loaded && ending != Ending::Stopped) ShowMessageBox(this, "Error loading game!", "Error");
-    SetTimerEnabled(Timer1, true);
-    PendingCommand = 0;
+    FinishWorker();
     if (loaded && ending != Ending::NoMove && frmSaveGame) {
         frmSaveGame->edtFileName->setText(PgnFileName);
         frmSaveGame->dlgSaveGame->selectFile(PgnFileName);

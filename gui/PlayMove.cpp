@@ -6,8 +6,6 @@
 #include <QLabel>
 #include <QTimer>
 
-#include <algorithm>
-
 #include "ChessGUI.h"
 #include "bitboard.h"
 #include "dialogs/PROMOTE.h"
@@ -25,7 +23,7 @@
 namespace {
 
 struct GameEnd {
-    int result = 1;  // 1 the game goes on, 2 drawn, 3 checkmate
+    int result = PLAY_MOVED;  // or PLAY_DRAWN, PLAY_CHECKMATE
     const char* line = nullptr;
     const char* box = nullptr;
     const char* status = nullptr;  // what lblStatus shows
@@ -36,13 +34,13 @@ struct GameEnd {
 GameEnd JudgeGameEnd(const Position& pos, int check) {
     GameEnd end;
     if (check == ROOT_CHECKMATED) {
-        end.result = 3;
+        end.result = PLAY_CHECKMATE;
         end.line = pos.SideToMove == WHITE ? "0-1 {Black mates}" : "1-0 {White mates}";
         end.box = "Checkmate!";
         end.status = "   Checkmate!";
         return end;
     }
-    end.result = 2;
+    end.result = PLAY_DRAWN;
     if (check == ROOT_STALEMATE) {
         end.line = "1/2-1/2 {Stalemate}";
         end.box = "Stalemate!";
@@ -87,29 +85,26 @@ void TfrmWinRovik::ShowPositionStatus() {
     lblStatus->setText(end.status ? QString(end.status) : SideToMoveText(GameBoard.Pos));
 }
 
-int TfrmWinRovik::AskPromotionPiece() {
-    if (frmPromote == nullptr) frmPromote = new TfrmPromote(this);
-    return frmPromote->AskPromotionPiece();
-}
+int TfrmWinRovik::AskPromotionPiece() { return PromoteDialog(this)->AskPromotionPiece(); }
 
 int TfrmWinRovik::PlayFromTo(int from, int to, int promotion) {
     MoveRejectionSent = false;
     EngineBoard& board = GameBoard;
     const int n = InCheck(&board, &board.Pos, 1) ? GenerateEvasions(&board) : GenerateMoves(&board);
-    if (n < 1) return 0;
+    if (n < 1) return PLAY_ILLEGAL;
     const MoveList& list = board.List;
     auto squaresMatch = [&](int i) { return MoveFrom(list.Moves[i]) == from && MoveTo(list.Moves[i]) == to; };
 
     int i = 0;
     while (i <= list.Last && !squaresMatch(i)) ++i;
-    if (i > list.Last) return 0;
+    if (i > list.Last) return PLAY_ILLEGAL;
 
     if (MovePiece(list.Moves[i]) == PAWN && (to > 55 || to < 8)) {
         const int piece = ProtocolMode ? promotion : AskPromotionPiece();
         // Without a piece that one of the promotions names the move cannot
         // be played.
         while (i <= list.Last && !(squaresMatch(i) && MovePromotion(list.Moves[i]) == piece)) ++i;
-        if (i > list.Last) return 0;
+        if (i > list.Last) return PLAY_ILLEGAL;
     }
     return PlayMove(i, true, false);
 }
@@ -117,7 +112,7 @@ int TfrmWinRovik::PlayFromTo(int from, int to, int promotion) {
 int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
     const bool quiet = ProtocolMode || !guiUpdate;
     EngineBoard& board = GameBoard;
-    if (index < 0 || index > board.List.Last) return 0;
+    if (index < 0 || index > board.List.Last) return PLAY_ILLEGAL;
     const Move move = board.List.Moves[index];
     const std::string text = CoordinateText(move);
     const std::string squares = text.substr(0, 4);
@@ -125,7 +120,7 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
     std::string san = MoveToSan(move, &board.List);
     if (RefuseMoveWhenRecordFull(text)) {
         MoveRejectionSent = true;
-        return 0;
+        return PLAY_ILLEGAL;
     }
     const int made = MakeMove(&board, move, &board.Pos);
     if (!quiet && SoundsOn) PlayMoveSound();
@@ -154,7 +149,7 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
             ShowMessageBox(this, "Illegal move!", "Morlaquin says:");
             MoveRejectionSent = true;
         }
-        return 0;
+        return PLAY_ILLEGAL;
     }
 
     // Checkmate or stalemate of the side now to move.
@@ -175,23 +170,21 @@ int TfrmWinRovik::PlayMove(int index, bool guiUpdate, bool sendToProtocol) {
     if (ProtocolMode && sendToProtocol) SendProtocolLine("move " + text);
 
     const GameEnd end = JudgeGameEnd(board.Pos, check);
-    if (end.result != 1) {
-        if (end.result == 2 && LearnResult == -1.0) LearnResult = 0.5;
+    if (end.result != PLAY_MOVED) {
+        if (end.result == PLAY_DRAWN && LearnResult == -1.0) LearnResult = 0.5;
         SetTimerEnabled(tmrClock, false);
         lblStatus->setText(end.status);
         if (ProtocolMode)
             SendProtocolLine(end.line);
         else if (!quiet && !TournamentMode->isChecked())
             ShowMessageBox(this, end.box, "Result");
-        AutoPlay = false;
-        Autoplay->setChecked(false);
+        StopAutoplay();
         MoveStartTick = TickMs();
     }
 
     // Book learning, once a result is known.
     if (LearnResult >= 0) {
-        const int plies = BookLearningEnabled ? std::min(CurrentPly, 60) : 0;
-        for (int i = 0; i < plies; ++i) LearnMove(PositionHistory[i], MoveCodes[i], LearnResult);
+        LearnGame(CurrentPly);
         LearnResult = -2.0;
     }
 

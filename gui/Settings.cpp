@@ -22,7 +22,9 @@
 namespace {
 
 constexpr int DEFAULT_TEXT_COLOUR = 0x808000;
-constexpr int DEFAULT_HASH_MB = 4;
+// The sizes of the Hash Table menu's items before "Custom...", in MB.
+constexpr int MENU_HASH_MB[] = {4, 8, 16, 32};
+constexpr int DEFAULT_HASH_MB = MENU_HASH_MB[0];
 
 // Level/Type as the file holds it.
 constexpr int TYPE_INFINITE = 4;
@@ -46,11 +48,6 @@ const LevelField LevelFields[] = {
 };
 // The fields of the Seconds/Move, Blitz and Tournament pages.
 constexpr int FIELDS_ON_PAGE[] = {1, 2, 3};
-
-bool Toggled(QAction* item) {
-    item->setChecked(!item->isChecked());
-    return item->isChecked();
-}
 
 }  // namespace
 
@@ -162,8 +159,7 @@ bool TfrmWinRovik::FormClose() {
         SetTimerEnabled(Timer1, true);
         return false;
     }
-    StopSearch = true;
-    PendingCommand = CMD_QUIT;
+    PostCommand(CMD_QUIT);
     return true;
 }
 
@@ -242,17 +238,16 @@ void TfrmWinRovik::SetHashSize(int megabytes, bool announce) {
     }
     HashSizeMB = static_cast<int>(size / 1048576.0);
     if (announce) ShowMessageBox(this, QString::number(HashSizeMB) + "MB Hash initialized!", "Hash");
-    const int sizes[] = {4, 8, 16, 32};
-    int item = 4;
-    for (int i = 0; i < 4; ++i)
-        if (HashSizeMB == sizes[i]) item = i;
+    int item = static_cast<int>(std::size(MENU_HASH_MB));  // "Custom..."
+    for (int i = 0; i < static_cast<int>(std::size(MENU_HASH_MB)); ++i)
+        if (HashSizeMB == MENU_HASH_MB[i]) item = i;
     items[item]->setChecked(true);
 }
 
-void TfrmWinRovik::btnHash1Click() { SetHashSize(4, false); }
-void TfrmWinRovik::btnHash2Click() { SetHashSize(8, false); }
-void TfrmWinRovik::btnHash3Click() { SetHashSize(16, false); }
-void TfrmWinRovik::btnHash4Click() { SetHashSize(32, false); }
+void TfrmWinRovik::btnHash1Click() { SetHashSize(MENU_HASH_MB[0], false); }
+void TfrmWinRovik::btnHash2Click() { SetHashSize(MENU_HASH_MB[1], false); }
+void TfrmWinRovik::btnHash3Click() { SetHashSize(MENU_HASH_MB[2], false); }
+void TfrmWinRovik::btnHash4Click() { SetHashSize(MENU_HASH_MB[3], false); }
 
 void TfrmWinRovik::btnHash5Click() {
     const QString current = QString::number(HashSizeMB);

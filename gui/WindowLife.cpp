@@ -67,6 +67,8 @@ std::string UserFilePath(const std::string& startupDir, const std::string& userD
     return path.toStdString();
 }
 
+std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
+
 bool IsReadableWave(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;
@@ -125,10 +127,7 @@ void TfrmWinRovik::PlayMoveSound() {
     if (MediaPlayer && Sounds1->isEnabled()) MediaPlayer->play();
 }
 
-void TfrmWinRovik::Sounds1Click() {
-    Sounds1->setChecked(!Sounds1->isChecked());
-    SoundsOn = Sounds1->isChecked();
-}
+void TfrmWinRovik::Sounds1Click() { SoundsOn = Toggled(Sounds1); }
 
 // ------------------------------------------------------------ menu items
 
@@ -141,9 +140,9 @@ void TfrmWinRovik::About1Click() {
 void TfrmWinRovik::Contents1Click() { ShowHelpContents(); }
 
 void TfrmWinRovik::ShowDebugWindow1Click() {
-    ShowDebugWindow1->setChecked(!ShowDebugWindow1->isChecked());
+    const bool shown = Toggled(ShowDebugWindow1);
     if (!frmDebug) return;
-    if (ShowDebugWindow1->isChecked())
+    if (shown)
         frmDebug->show();
     else
         frmDebug->close();

@@ -1,4 +1,4 @@
-// Start-up helpers of the main window.
+// Start-up helpers of the main window, and the file paths it passes on.
 #pragma once
 
 #include <QString>
@@ -22,6 +22,10 @@ std::string UserFilesDirectory(const std::string& startupDir);
 // none yet, the one shipped in startupDir is copied there first (whole or
 // not at all).
 std::string UserFilePath(const std::string& startupDir, const std::string& userDir, const std::string& name);
+
+// A file name as the standard streams and stdio take it (the local 8-bit
+// encoding of file names).
+std::string LocalPath(const QString& name);
 
 // The file is a readable wave file (RIFF header, a format and a data chunk).
 bool IsReadableWave(const QString& path);

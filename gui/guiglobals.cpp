@@ -1,6 +1,13 @@
 #include "guiglobals.h"
 
+#include "globals.h"
+
 std::atomic<int> PendingCommand{0};
+
+void PostCommand(int command) {
+    PendingCommand = command;
+    StopSearch = true;
+}
 
 std::atomic<bool> HumanToMove{true};
 std::atomic<bool> AutoPlay{false};

@@ -27,6 +27,9 @@ constexpr int CMD_LOAD_LISTED_GAME = 8192;
 
 // One slot, no queue: a new post overwrites what is there.
 extern std::atomic<int> PendingCommand;
+// Posts the command for the game loop and stops a running search, so that
+// the next tick carries it out.
+void PostCommand(int command);
 
 // Game flags.
 extern std::atomic<bool> HumanToMove;   // the program waits for the user's (or the peer's) move

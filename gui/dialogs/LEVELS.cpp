@@ -17,10 +17,7 @@
 
 TfrmLevels* frmLevels = nullptr;
 
-TfrmLevels* LevelsDialog(QWidget* owner) {
-    if (frmLevels == nullptr) frmLevels = new TfrmLevels(owner);
-    return frmLevels;
-}
+TfrmLevels* LevelsDialog(QWidget* owner) { return MadeOnce(frmLevels, owner); }
 
 namespace {
 
@@ -98,10 +95,8 @@ TfrmLevels::TfrmLevels(QWidget* parent) : QDialog(parent) {
     pcontrLevel->setCurrentWidget(Sheet2);
 
     BitBtn1 = MakeOkButton(this, "BitBtn1");
-    BitBtn2 = new QPushButton("Cancel", this);
-    BitBtn2->setObjectName("BitBtn2");
+    BitBtn2 = MakeCancelButton(this, "BitBtn2");
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* buttons = CentredRow({BitBtn1, BitBtn2});
 

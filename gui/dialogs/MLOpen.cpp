@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
@@ -12,6 +11,7 @@
 
 #include <array>
 
+#include "WindowLife.h"
 #include "dialogparts.h"
 #include "globals.h"
 #include "guiglobals.h"
@@ -155,7 +155,7 @@ void TfrmOpenGame::LoadGameList(const QString& fileName) {
     GameList->Clear();
     int row = 1;
     PgnSource source;
-    if (source.Open(QFile::encodeName(fileName).toStdString())) {
+    if (source.Open(LocalPath(fileName))) {
         QElapsedTimer sinceRepaint;
         sinceRepaint.start();
         ListPgnGames(source, [&](const ListedGame& game) {
@@ -197,8 +197,7 @@ void TfrmOpenGame::StringGrid1DblClick() {
     const int row = CurrentRow();
     if (row < 1) return;
     SelectedGameOffset = GameOffsets[static_cast<std::size_t>(row)];
-    PendingCommand = CMD_LOAD_LISTED_GAME;
-    StopSearch = true;
+    PostCommand(CMD_LOAD_LISTED_GAME);
 }
 
 void TfrmOpenGame::Button2Click() {

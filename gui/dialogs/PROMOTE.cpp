@@ -11,6 +11,8 @@
 
 TfrmPromote* frmPromote = nullptr;
 
+TfrmPromote* PromoteDialog(QWidget* owner) { return MadeOnce(frmPromote, owner); }
+
 TfrmPromote::TfrmPromote(QWidget* parent) : QDialog(parent) {
     SetUpFixedDialog(this, "frmPromote", "Promote");
 

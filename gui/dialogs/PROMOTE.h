@@ -29,3 +29,5 @@ public:
 
 // The application's promotion dialog (nullptr before start-up creates it).
 extern TfrmPromote* frmPromote;
+// The dialog, made for the owner when there is none yet.
+TfrmPromote* PromoteDialog(QWidget* owner);

@@ -146,8 +146,7 @@ TfrmPersonality::TfrmPersonality(QWidget* parent) : QDialog(parent) {
     btnDelete = new QPushButton("&Delete", this);
     btnDelete->setObjectName("btnDelete");
     btnOK = MakeOkButton(this, "btnOK");
-    btnCancel = new QPushButton("Cancel", this);
-    btnCancel->setObjectName("btnCancel");
+    btnCancel = MakeCancelButton(this, "btnCancel");
 
     // A choice by the user, not a change made here, selects a personality.
     connect(cboxName, &QComboBox::activated, this, &TfrmPersonality::cboxNameChange);
@@ -157,7 +156,6 @@ TfrmPersonality::TfrmPersonality(QWidget* parent) : QDialog(parent) {
         btnOKClick();
         accept();
     });
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* top = new QHBoxLayout;
     top->addWidget(GroupBox1, 1);
@@ -361,7 +359,4 @@ void TfrmPersonality::SetEditable(bool editable) {
     memDescription->setReadOnly(!editable);
 }
 
-TfrmPersonality* PersonalityDialog(QWidget* owner) {
-    if (frmPersonality == nullptr) frmPersonality = new TfrmPersonality(owner);
-    return frmPersonality;
-}
+TfrmPersonality* PersonalityDialog(QWidget* owner) { return MadeOnce(frmPersonality, owner); }

@@ -1,8 +1,5 @@
 #include "Splash.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include "dialogparts.h"
 
 TfrmSplash* frmSplash = nullptr;
@@ -14,10 +11,7 @@ TfrmSplash::TfrmSplash(QWidget* parent)
     setAutoFillBackground(false);
     setAttribute(Qt::WA_NoSystemBackground);
     resize(Image1.isNull() ? QSize(480, 300) : Image1.size());
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(width() / 2, height() / 2));
-    }
+    CentreOnScreen(this);
 }
 
 TfrmSplash::~TfrmSplash() {

@@ -59,6 +59,13 @@ QPushButton* MakeOkButton(QWidget* parent, const QString& name) {
     return button;
 }
 
+QPushButton* MakeCancelButton(QDialog* dialog, const QString& name) {
+    auto* button = new QPushButton("Cancel", dialog);
+    button->setObjectName(name);
+    QObject::connect(button, &QPushButton::clicked, dialog, &QDialog::reject);
+    return button;
+}
+
 QHBoxLayout* CentredRow(std::initializer_list<QWidget*> widgets) {
     auto* row = new QHBoxLayout;
     row->addStretch();

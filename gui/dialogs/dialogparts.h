@@ -33,8 +33,18 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text);
 // The dialog's default button, "OK".
 QPushButton* MakeOkButton(QWidget* parent, const QString& name);
 
+// The dialog's "Cancel" button; it rejects the dialog.
+QPushButton* MakeCancelButton(QDialog* dialog, const QString& name);
+
 // The widgets side by side in the middle of a row.
 QHBoxLayout* CentredRow(std::initializer_list<QWidget*> widgets);
+
+// The dialog kept in slot, made for the owner when there is none yet.
+template <class Dialog>
+Dialog* MadeOnce(Dialog*& slot, QWidget* owner) {
+    if (slot == nullptr) slot = new Dialog(owner);
+    return slot;
+}
 
 // The picture stretched over the whole widget, with an oval frame of the
 // given pen width inside its edge.

@@ -76,10 +76,8 @@ TfrmSaveGame::TfrmSaveGame(QWidget* parent) : QDialog(parent) {
     }
 
     BitBtn1 = MakeOkButton(this, "BitBtn1");
-    BitBtn2 = new QPushButton("Cancel", this);
-    BitBtn2->setObjectName("BitBtn2");
+    BitBtn2 = MakeCancelButton(this, "BitBtn2");
     connect(BitBtn1, &QPushButton::clicked, this, &TfrmSaveGame::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
     dlgSaveGame = MakeFileDialog(this, "dlgSaveGame", true, {"pgn files (*.pgn *.PGN)", "all files (*)"});
 
