@@ -14,9 +14,11 @@
 
 i32 LastScores[5];  // set by ResetMoveDriverState
 
-void ResetMoveDriverState() {
+void ClearLastScores() {
     for (auto& s : LastScores) s = 0;
 }
+
+void ResetMoveDriverState() { ClearLastScores(); }
 
 namespace {
 

@@ -77,5 +77,7 @@ bool DrawnByRule(const Position& pos);
 // Drawn by rule, or no legal move.
 bool GameHasEnded(const Position& pos);
 
+// Forgets the scores of the last moves (a new game, a take-back, a resignation).
+void ClearLastScores();
 // Start-up values of the globals above.
 void ResetMoveDriverState();

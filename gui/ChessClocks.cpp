@@ -155,7 +155,7 @@ void TfrmWinRovik::ResetClocks() {
 void TfrmWinRovik::ApplyLevel(int mode) {
     TfrmLevels* levels = LevelsDialog(this);
     QWidget* page = levels->pcontrLevel->currentWidget();
-    const bool chosenLevel = mode != 4 && mode != 6;
+    const bool chosenLevel = mode != LEVEL_INFINITE && mode != LEVEL_HUMAN_VS_HUMAN;
 
     // Every field the level uses is checked before anything changes; a
     // refused level leaves the dialog with the values last used.
@@ -178,12 +178,12 @@ void TfrmWinRovik::ApplyLevel(int mode) {
     InfiniteSearch = false;
     ClockStartPly = CurrentPly;
 
-    if (mode == 4) {
+    if (mode == LEVEL_INFINITE) {
         TimeControlType = TIME_PER_MOVE;
         TargetTimeMs = 10;
         InfiniteSearch = true;
         btnInfinite->setChecked(true);
-    } else if (mode == 6) {
+    } else if (mode == LEVEL_HUMAN_VS_HUMAN) {
         btnHumanvsHuman->setChecked(true);
         HumanVsHuman = true;
         StopAutoplay();
@@ -216,9 +216,9 @@ void TfrmWinRovik::tmrClockTimer() {
 }
 
 void TfrmWinRovik::btnCustomClick() {
-    if (LevelsDialog(this)->exec() == QDialog::Accepted) ApplyLevel(0);
+    if (LevelsDialog(this)->exec() == QDialog::Accepted) ApplyLevel(LEVEL_CHOSEN);
 }
 
-void TfrmWinRovik::btnInfiniteClick() { ApplyLevel(4); }
+void TfrmWinRovik::btnInfiniteClick() { ApplyLevel(LEVEL_INFINITE); }
 
-void TfrmWinRovik::btnHumanvsHumanClick() { ApplyLevel(6); }
+void TfrmWinRovik::btnHumanvsHumanClick() { ApplyLevel(LEVEL_HUMAN_VS_HUMAN); }

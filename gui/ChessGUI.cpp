@@ -751,7 +751,7 @@ void TfrmWinRovik::ResetGame() {
     ComputerColour = 1;
     GameBoard.Pos = StartPosition;
     PositionHistory[0] = StartPosition;
-    for (auto& s : LastScores) s = 0;
+    ClearLastScores();
     StopAutoplay();
     BlackFlagged = WhiteFlagged = false;
     ClearHashTables();
@@ -783,7 +783,7 @@ void TfrmWinRovik::TakeBackMove() {
         ShowGamePosition();
         StaleHashCount = 100;
         SetTimerEnabled(tmrClock, true);
-        for (auto& s : LastScores) s = 0;
+        ClearLastScores();
     }
     PendingCommand = 0;
 }
@@ -802,7 +802,7 @@ void TfrmWinRovik::ReplayMove() {
         WriteReplayedMoveCell(p, GameBoard.Pos.SideToMove == BLACK);
         CurrentPly = p;
         GameBoard.Pos = PositionHistory[CurrentPly];
-        for (auto& s : LastScores) s = 0;
+        ClearLastScores();
         ShowGamePosition();
     }
     PendingCommand = 0;
@@ -823,9 +823,7 @@ void TfrmWinRovik::GoToStart() {
     GameBoard.Pos = PositionHistory[0];
     StopAutoplay();
     ClearMoveGrid();
-    BuildDisplayBoard();
-    DrawBoard();
-    ShowPositionStatus();
+    ShowGamePosition();
     if (RunsOnClocks(TimeControlType)) {
         BlackFlagged = WhiteFlagged = false;
         ResetClocks();

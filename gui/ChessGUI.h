@@ -41,6 +41,11 @@ constexpr int PLAY_MOVED = 1;      // played; the game goes on
 constexpr int PLAY_DRAWN = 2;      // played; the game ended drawn
 constexpr int PLAY_CHECKMATE = 3;  // played; checkmate
 
+// What ApplyLevel sets up.
+constexpr int LEVEL_CHOSEN = 0;          // the level chosen in the time-control dialog
+constexpr int LEVEL_INFINITE = 4;        // infinite time
+constexpr int LEVEL_HUMAN_VS_HUMAN = 6;  // human against human
+
 class TfrmWinRovik : public QMainWindow {
     Q_OBJECT
 
@@ -244,7 +249,7 @@ public:
     void ShowClocks(double blackLeftMs, double whiteLeftMs);
     static QString FormatClockTime(double ms, bool longForm);
     void ResetClocks();
-    // 4 infinite time, 6 human against human, any other value the level
+    // LEVEL_INFINITE, LEVEL_HUMAN_VS_HUMAN, or any other value for the level
     // chosen in the time-control dialog.
     void ApplyLevel(int mode);
     void tmrClockTimer();

@@ -181,7 +181,7 @@ void TfrmWinRovik::ComputerMove() {
             PlayMove(0, true, false);
             if (resigns) {
                 ShowMessageBox(this, "Congratulations, " + PersonalityName() + " resigns", "Morlaquin");
-                for (auto& s : LastScores) s = 0;
+                ClearLastScores();
             }
         }
     }

@@ -116,13 +116,13 @@ void TfrmWinRovik::ReadSettings() {
         levels->KeepValues();  // what the dialog's Cancel goes back to
         const int type = ini.ReadInteger("Level", "Type", 1);
         if (type == TYPE_INFINITE) {
-            ApplyLevel(4);
+            ApplyLevel(LEVEL_INFINITE);
         } else if (type == TYPE_HUMAN_VS_HUMAN) {
-            ApplyLevel(6);
+            ApplyLevel(LEVEL_HUMAN_VS_HUMAN);
         } else if (type >= TYPE_SECONDS && type <= TYPE_TOURNAMENT) {
             QWidget* const pages[] = {levels->Sheet1, levels->Sheet2, levels->Sheet3};
             levels->pcontrLevel->setCurrentWidget(pages[type - TYPE_SECONDS]);
-            ApplyLevel(0);
+            ApplyLevel(LEVEL_CHOSEN);
         }
     }
 

@@ -2,37 +2,37 @@
 
 #include "globals.h"
 
-std::atomic<int> PendingCommand{0};
+std::atomic<int> PendingCommand;
 
 void PostCommand(int command) {
     PendingCommand = command;
     StopSearch = true;
 }
 
-std::atomic<bool> HumanToMove{true};
-std::atomic<bool> AutoPlay{false};
-std::atomic<bool> HumanVsHuman{false};
-std::atomic<bool> ProtocolMode{false};
-std::atomic<bool> PonderEnabled{true};
-std::atomic<bool> PostThinking{true};
-std::atomic<bool> LastMoveHighlight{false};
-std::atomic<bool> SoundsOn{true};
-std::atomic<bool> UseBook{true};
-std::atomic<bool> ResignEnabled{false};
-std::atomic<bool> BookLearningEnabled{true};
+std::atomic<bool> HumanToMove;
+std::atomic<bool> AutoPlay;
+std::atomic<bool> HumanVsHuman;
+std::atomic<bool> ProtocolMode;
+std::atomic<bool> PonderEnabled;
+std::atomic<bool> PostThinking;
+std::atomic<bool> LastMoveHighlight;
+std::atomic<bool> SoundsOn;
+std::atomic<bool> UseBook;
+std::atomic<bool> ResignEnabled;
+std::atomic<bool> BookLearningEnabled;
 
-std::atomic<int> TimeControlType{TIME_NONE};
-std::atomic<double> BlitzMinutes{0};
-std::atomic<double> BlitzBonus{0};
-std::atomic<int> TournamentMoves{0};
-std::atomic<double> TournamentMinutes{0};
-std::atomic<int> TournamentRest{0};
+std::atomic<int> TimeControlType;
+std::atomic<double> BlitzMinutes;
+std::atomic<double> BlitzBonus;
+std::atomic<int> TournamentMoves;
+std::atomic<double> TournamentMinutes;
+std::atomic<int> TournamentRest;
 
-std::atomic<double> XboardTimeMs{0.0};
-std::atomic<double> XboardOtimMs{0.0};
-std::atomic<int> UserMoveFrom{0};
-std::atomic<int> UserMoveTo{0};
-std::atomic<int> UserMovePromotion{0};
+std::atomic<double> XboardTimeMs;
+std::atomic<double> XboardOtimMs;
+std::atomic<int> UserMoveFrom;
+std::atomic<int> UserMoveTo;
+std::atomic<int> UserMovePromotion;
 
 std::string PendingPositionText;
 
@@ -41,9 +41,9 @@ const std::string PieceBitmapNames[12] = {
     "bpawn.bmp", "bknight.bmp", "bbishop.bmp", "brook.bmp", "bqueen.bmp", "bking.bmp",
 };
 
-u8 PositionSetUp = 0;
-u8 ResetFields = 0;
-int EngineIsBlack = 1;
+u8 PositionSetUp;
+u8 ResetFields;
+int EngineIsBlack;
 
 void ResetGuiState() {
     PendingCommand = 0;
@@ -74,3 +74,8 @@ void ResetGuiState() {
     EngineIsBlack = 1;
     PendingPositionText.clear();
 }
+
+namespace {
+// The start-up values are the reset's.
+[[maybe_unused]] const bool guiStateSet = (ResetGuiState(), true);
+}  // namespace
