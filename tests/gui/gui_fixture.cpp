@@ -13,9 +13,6 @@
 #include "bitboard.h"
 #include "globals.h"
 #include "guiglobals.h"
-#include "makemove.h"
-#include "movegen.h"
-#include "ordering.h"
 #include "rootsearch.h"
 #include "test_position.h"
 
@@ -57,6 +54,22 @@ bool ScriptedBoxes::RunColorDialog(QColorDialog* dialog, QColor* colour) {
     return true;
 }
 
+void ScriptedBoxes::Clear() {
+    answers.clear();
+    shown.clear();
+    whileOpen = nullptr;
+    typed.clear();
+    inputs.clear();
+    colours.clear();
+    colourDialogsOpenedOn.clear();
+}
+
+void FileDialogBoxes::Clear() {
+    ScriptedBoxes::Clear();
+    files.clear();
+    dialogs.clear();
+}
+
 bool FileDialogBoxes::RunFileDialog(QFileDialog* dialog, QString* fileName) {
     dialogs.push_back({dialog->objectName(), dialog->nameFilters(), dialog->acceptMode(),
                        dialog->testOption(QFileDialog::DontConfirmOverwrite)});
@@ -74,9 +87,13 @@ TestWindow::TestWindow() {
 void TestWindow::ComputerMove() {
     calls.push_back("ComputerMove");
     if (duringComputerMove) duringComputerMove();
+    if (thinks) TfrmWinRovik::ComputerMove();
 }
 
-void TestWindow::Ponder() { calls.push_back("Ponder"); }
+void TestWindow::Ponder() {
+    calls.push_back("Ponder");
+    if (thinks) TfrmWinRovik::Ponder();
+}
 
 void TestWindow::OpenGameFile() {
     calls.push_back("OpenGameFile");
@@ -100,43 +117,63 @@ void TestWindow::LoadPosition() {
 
 void TestWindow::LearnMove(const Position& before, Move move, double result) {
     learned.push_back({before, move, result});
+    if (learnsInBook) TfrmWinRovik::LearnMove(before, move, result);
+}
+
+int TestWindow::AskPromotionPiece() {
+    ++promotionAsks;
+    if (promotions.empty()) return QUEEN;
+    const int piece = promotions.front();
+    promotions.pop_front();
+    return piece;
+}
+
+int TestWindow::PlayFromTo(int from, int to, int promotion) {
+    calls.push_back("PlayFromTo");
+    played.push_back({from, to, promotion});
+    return TfrmWinRovik::PlayFromTo(from, to, promotion);
+}
+
+void TestWindow::SetUp(const std::string& fen, int plyOffset) {
+    SetupTestPosition(&GameBoard, fen);
+    PositionHistory[0] = GameBoard.Pos;
+    CurrentPly = LastPly = 0;
+    PlyOffset = plyOffset;
+    ResetClocks();
 }
 
 namespace {
 
-// Generated moves of the game board; the list is left on the board.
-int Generate(EngineBoard* b) {
-    return InCheck(b, &b->Pos, 1) ? GenerateEvasions(b) : GenerateMoves(b);
+// The piece of a promotion letter, 0 for none.
+int PromotionPiece(char letter) {
+    switch (letter) {
+        case 'q':
+            return QUEEN;
+        case 'r':
+            return ROOK;
+        case 'b':
+            return BISHOP;
+        case 'n':
+            return KNIGHT;
+        default:
+            return 0;
+    }
 }
 
 }  // namespace
 
-int TestWindow::PlayFromTo(int from, int to, int promotion) {
-    calls.push_back("PlayFromTo");
-    EngineBoard& b = GameBoard;
-    if (Generate(&b) < 1) return 0;
-    int index = -1;
-    for (int i = 0; i <= b.List.Last; ++i) {
-        const Move m = b.List.Moves[i];
-        if (MoveFrom(m) == from && MoveTo(m) == to && (promotion == 0 || MovePromotion(m) == promotion)) {
-            index = i;
-            break;
-        }
+int TestWindow::Play(const std::string& move) {
+    const int promotion = move.size() > 4 ? PromotionPiece(move[4]) : 0;
+    return PlayFromTo(SquareFromName(move.substr(0, 2)), SquareFromName(move.substr(2, 2)), promotion);
+}
+
+int TestWindow::PlayAll(const std::vector<std::string>& moves) {
+    int r = 0;
+    for (const std::string& m : moves) {
+        r = Play(m);
+        if (r != 1) return r;
     }
-    if (index < 0) return 0;
-    if (RefuseMoveWhenRecordFull(SquareNames[from] + SquareNames[to])) return 0;
-    const Move move = b.List.Moves[index];
-    const std::string san = MoveToSan(move, &b.List);
-    MakeMove(&b, move, &b.Pos);
-    ++CurrentPly;
-    if (InCheck(&b, &b.Pos, 0)) {
-        --CurrentPly;
-        LastPly = CurrentPly;
-        b.Pos = PositionHistory[CurrentPly];
-        return 0;
-    }
-    RecordPlayedMove(move, san);
-    return 1;
+    return r;
 }
 
 void ResetForWindowTest(ScriptedBoxes* boxes) {
@@ -152,11 +189,8 @@ void ResetForWindowTest(ScriptedBoxes* boxes) {
 }
 
 bool PlayMoves(TestWindow& w, const std::vector<std::string>& moves) {
-    for (const std::string& m : moves) {
-        const int promotion = m.size() > 4 ? (m[4] == 'q' ? QUEEN : m[4] == 'r' ? ROOK : m[4] == 'b' ? BISHOP : KNIGHT) : 0;
-        if (w.PlayFromTo(SquareFromName(m.substr(0, 2)), SquareFromName(m.substr(2, 2)), promotion) != 1)
-            return false;
-    }
+    for (const std::string& m : moves)
+        if (w.Play(m) == 0) return false;
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Test support for the window tests: message boxes answered from a script,
-// a window with a fake clock and recorded protocol output, and moves played
-// the way the play-move routine records them.
+// and one window whose clock, protocol output, promotion choices, book
+// learning and computer hooks the tests control, playing moves through the
+// window's own play-move routines.
 #pragma once
 
 #include <QColor>
@@ -49,6 +50,9 @@ public:
     bool RunColorDialog(QColorDialog* dialog, QColor* colour) override;
     std::deque<std::optional<QColor>> colours;
     std::vector<QColor> colourDialogsOpenedOn;
+
+    // Nothing queued, shown or hooked.
+    virtual void Clear();
 };
 
 // Boxes that also answer the file dialogs from a script: a queued name is
@@ -64,6 +68,8 @@ public:
     };
     std::deque<QString> files;
     std::vector<Seen> dialogs;
+
+    void Clear() override;
 };
 
 struct LearnedMove {
@@ -72,17 +78,27 @@ struct LearnedMove {
     double result;
 };
 
+struct PlayCall {
+    int from, to, promotion;
+    bool operator==(const PlayCall&) const = default;
+};
+
 class TestWindow : public TfrmWinRovik {
 public:
     TestWindow();
 
+    // The test's clock, or the real one.
+    bool realClock = false;
     i64 now = 5'000'000;
-    i64 TickMs() override { return now; }
+    i64 TickMs() override { return realClock ? TfrmWinRovik::TickMs() : now; }
 
     std::vector<std::string> protocol;
     void SendProtocolLine(const std::string& line) override { protocol.push_back(line); }
 
-    // Calls of the hooks the tick reaches.
+    // Calls of the hooks the tick reaches. The computer's move and the
+    // ponder search only run when thinks is set; duringComputerMove runs
+    // first either way.
+    bool thinks = false;
     std::vector<std::string> calls;
     std::function<void()> duringComputerMove;
     void ComputerMove() override;
@@ -92,12 +108,33 @@ public:
     void SaveGamePgn() override;
     void LoadPosition() override;
 
+    // Every move learned is recorded; the book learns it too when
+    // learnsInBook is set.
+    bool learnsInBook = false;
     std::vector<LearnedMove> learned;
     void LearnMove(const Position& before, Move move, double result) override;
 
-    // Plays a legal move by its squares, recorded as the play-move routine
-    // records it: 1 played, 0 no such legal move or the record is full.
+    // Answers of the promotion dialog; queen when empty.
+    std::deque<int> promotions;
+    int promotionAsks = 0;
+    int AskPromotionPiece() override;
+
+    // Every move played by its squares (a drop on the board, a received
+    // move, Play), recorded before the window's own routine plays it.
+    std::vector<PlayCall> played;
     int PlayFromTo(int from, int to, int promotion) override;
+
+    // The game begins from the position (the record holds nothing else).
+    void SetUp(const std::string& fen, int plyOffset = 0);
+
+    // Plays "e2e4" or "a7a8n" by its squares as a received move reaches the
+    // window (the letter counts in protocol mode; the window asks the
+    // promotion dialog): PlayFromTo's result.
+    int Play(const std::string& move);
+
+    // Plays the moves in order; the result of the last, or of the first that
+    // was not a normal move.
+    int PlayAll(const std::vector<std::string>& moves);
 };
 
 // Runs the action once the next modal dialog is up.
@@ -120,10 +157,12 @@ private:
 // data folder (XDG_DATA_HOME), so no test reads or writes the real one.
 void ResetForWindowTest(ScriptedBoxes* boxes);
 
-// Plays moves given as "e2e4" through the window's PlayFromTo; false when one fails.
+// Plays moves given as "e2e4" through the window's PlayFromTo; false when
+// one is refused. A game that ends on the way goes on being played.
 bool PlayMoves(TestWindow& w, const std::vector<std::string>& moves);
 
-// n plies of knights going out and back: a game of any length without captures.
+// n plies of knights going out and back: a game of any length without
+// captures (drawn by repetition from its eighth ply on).
 std::vector<std::string> ShufflePlies(int n);
 
 // The legal moves of the game board's position.
@@ -150,17 +189,13 @@ protected:
 
     // No box shown or queued, every global at its start-up value.
     void ResetWindowTest() {
-        boxes.answers.clear();
-        boxes.shown.clear();
-        boxes.typed.clear();
-        boxes.inputs.clear();
-        boxes.colours.clear();
-        boxes.colourDialogsOpenedOn.clear();
+        boxes.Clear();
         ResetForWindowTest(&boxes);
     }
 
     // A new window whose tick runs only when the test calls it.
     void MakeWindow() {
+        w.reset();  // one window at a time: each is the engine's host
         w = std::make_unique<Window>();
         w->Timer1->stop();
     }

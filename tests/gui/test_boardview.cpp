@@ -19,21 +19,6 @@
 
 namespace {
 
-struct PlayCall {
-    int from, to, promotion;
-    bool operator==(const PlayCall&) const = default;
-};
-
-// Records the squares every board move is played with.
-class BoardWindow : public TestWindow {
-public:
-    std::vector<PlayCall> played;
-    int PlayFromTo(int from, int to, int promotion) override {
-        played.push_back({from, to, promotion});
-        return TestWindow::PlayFromTo(from, to, promotion);
-    }
-};
-
 // The data the build puts beside the tests.
 std::string DataDir() { return (QCoreApplication::applicationDirPath() + "/data").toStdString(); }
 
@@ -51,7 +36,7 @@ bool NearKeyColour(QRgb c) {
 
 }  // namespace
 
-class BoardViewTest : public QObject, public WindowFixture<BoardWindow> {
+class BoardViewTest : public QObject, public WindowFixture<> {
     Q_OBJECT
 
     // The board laid out at s x s pixels, also below the smallest window's board.

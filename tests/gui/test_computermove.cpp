@@ -24,7 +24,9 @@
 #include "makemove.h"
 #include "movedriver.h"
 #include "movegen.h"
-#include "play_fixture.h"
+#include "gui_fixture.h"
+#include "rootsearch.h"
+#include "test_position.h"
 #include "search.h"
 #include "startbook.h"
 #include "xboard.h"
@@ -45,11 +47,8 @@ Move FindMove(const Position& pos, const std::string& squares) {
 
 }  // namespace
 
-class ComputerMoveTest : public QObject {
+class ComputerMoveTest : public QObject, public WindowFixture<> {
     Q_OBJECT
-
-    ScriptedBoxes boxes;
-    std::unique_ptr<PlayWindow> w;
 
     // The computer plays the side to move at st seconds a move, its budget
     // scaled by speed percent, on the real clock.
@@ -75,12 +74,11 @@ class ComputerMoveTest : public QObject {
 
 private slots:
     void init() {
-        boxes.answers.clear();
-        boxes.shown.clear();
-        ResetForWindowTest(&boxes);
+        ResetWindowTest();
         PonderEnabled = false;
         ResetProtocolState();
-        w = std::make_unique<PlayWindow>();
+        MakeWindow();
+        w->thinks = true;
         w->realClock = true;
         w->ResetClocks();
         // No books but the ones a test makes.
@@ -89,10 +87,7 @@ private slots:
         Level("1", 10);  // 100 ms a move
     }
 
-    void cleanup() {
-        w.reset();
-        SetMessageBoxes(nullptr);
-    }
+    void cleanup() { CloseWindow(); }
 
     // ------------------------------------------------ last-move texts
 

@@ -28,7 +28,9 @@
 #include "makemove.h"
 #include "movedriver.h"
 #include "movegen.h"
-#include "play_fixture.h"
+#include "gui_fixture.h"
+#include "rootsearch.h"
+#include "test_position.h"
 
 namespace {
 
@@ -114,7 +116,7 @@ QImage Drawing(int width, int height) {
 
 }  // namespace
 
-class PersonalityTest : public QObject, public WindowFixture<PlayWindow> {
+class PersonalityTest : public QObject, public WindowFixture<TestWindow> {
     Q_OBJECT
 
     QString shippedData;  // the program's data beside the tests
@@ -127,6 +129,7 @@ class PersonalityTest : public QObject, public WindowFixture<PlayWindow> {
     // with the shipped pictures, filled as the start-up fills it.
     void Open(const char* text) {
         MakeWindow();
+        w->thinks = true;
         dialog = PersonalityDialog(w.get());
         dialog->AppDir = shippedData.toStdString();
         dialog->PersonalityFile = FilePath();

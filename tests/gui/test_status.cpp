@@ -8,10 +8,12 @@
 
 #include "BoardView.h"
 #include "guiglobals.h"
-#include "play_fixture.h"
+#include "gui_fixture.h"
+#include "rootsearch.h"
+#include "test_position.h"
 #include "xboard.h"
 
-class StatusTest : public QObject, public WindowFixture<PlayWindow> {
+class StatusTest : public QObject, public WindowFixture<TestWindow> {
     Q_OBJECT
 
     QString Status() const { return w->lblStatus->text(); }
@@ -35,6 +37,7 @@ private slots:
         ResetWindowTest();
         PonderEnabled = false;
         MakeWindow();
+        w->thinks = true;
     }
 
     void cleanup() { CloseWindow(); }
