@@ -176,6 +176,8 @@ int TestWindow::PlayAll(const std::vector<std::string>& moves) {
     return r;
 }
 
+QString ShippedData() { return QCoreApplication::applicationDirPath() + "/data"; }
+
 void ResetForWindowTest(ScriptedBoxes* boxes) {
     static std::unique_ptr<QTemporaryDir> userData;
     userData = std::make_unique<QTemporaryDir>();

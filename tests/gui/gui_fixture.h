@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QColorDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QString>
 #include <QStringList>
@@ -140,12 +141,18 @@ public:
 // Runs the action once the next modal dialog is up.
 void WhenModal(std::function<void(QWidget*)> action);
 
+// The program's data that the build puts beside the tests.
+QString ShippedData();
+
 // Makes the working directory a new one for the life of the object.
 class WorkingDirectory {
 public:
     WorkingDirectory() : previous(QDir::currentPath()) { QDir::setCurrent(dir.path()); }
     ~WorkingDirectory() { QDir::setCurrent(previous); }
     QString path() const { return dir.path(); }
+    // An item of the shipped data ("images", "images/wood") linked in at the
+    // same place; false when that fails.
+    bool LinkShipped(const QString& item) const { return QFile::link(ShippedData() + "/" + item, path() + "/" + item); }
 
 private:
     QTemporaryDir dir;

@@ -178,9 +178,8 @@ private slots:
         CloseWindow();
         ResetWindowTest();
         WorkingDirectory here;
-        const QString data = QCoreApplication::applicationDirPath() + "/data";
         QVERIFY(QDir().mkpath(here.path() + "/images/marble"));
-        QVERIFY(QFile::link(data + "/images/wood", here.path() + "/images/wood"));
+        QVERIFY(here.LinkShipped("images/wood"));
         WriteWholeFile(here.path() + "/Morlaquin.ini", "[Settings]\nBoard=2\n");
         MakeWindow();
         w->FormShow();

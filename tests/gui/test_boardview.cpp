@@ -19,12 +19,9 @@
 
 namespace {
 
-// The data the build puts beside the tests.
-std::string DataDir() { return (QCoreApplication::applicationDirPath() + "/data").toStdString(); }
-
 // Every file of a piece set copied to a new directory.
 bool CopySet(const QString& set, const QString& to) {
-    const QDir from(QString::fromStdString(DataDir()) + "/images/" + set);
+    const QDir from(ShippedData() + "/images/" + set);
     for (const QString& name : from.entryList(QDir::Files))
         if (!QFile::copy(from.filePath(name), to + "/" + name)) return false;
     return true;
@@ -302,10 +299,10 @@ private slots:
     }
 
     void aWholeReadableSetReplacesTheOld() {
-        w->PieceSetDir = DataDir() + "/images/news/";
+        w->PieceSetDir = (ShippedData() + "/images/news/").toStdString();
         QVERIFY(w->LoadImages());
         QVERIFY(boxes.shown.empty());
-        const QImage news(QString::fromStdString(DataDir()) + "/images/news/board.bmp");
+        const QImage news(ShippedData() + "/images/news/board.bmp");
         QCOMPARE(w->BoardBitmap2, news.convertToFormat(QImage::Format_RGB32));
     }
 

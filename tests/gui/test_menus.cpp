@@ -209,8 +209,7 @@ private slots:
         CloseWindow();
         ResetWindowTest();
         WorkingDirectory here;
-        const QString data = QCoreApplication::applicationDirPath() + "/data";
-        QVERIFY(QFile::link(data + "/images", here.path() + "/images"));
+        QVERIFY(here.LinkShipped("images"));
         QVERIFY(QFile::copy(QString(MORLAQUIN_TEST_DATA) + "/MLBook.lib", here.path() + "/MLBook.lib"));
         const std::string book = ReadWholeFile(here.path() + "/MLBook.lib");
         QVERIFY(!book.empty());

@@ -166,7 +166,7 @@ class PersonalityTest : public QObject, public WindowFixture<TestWindow> {
     }
 
 private slots:
-    void initTestCase() { shippedData = QCoreApplication::applicationDirPath() + "/data"; }
+    void initTestCase() { shippedData = ShippedData(); }
 
     void init() {
         ResetWindowTest();
@@ -236,7 +236,7 @@ private slots:
     void withoutAFileTheEngineTakesTheStandardValues() {
         // A folder of the program's own with no personality file in it.
         WorkingDirectory here;
-        QVERIFY(QFile::link(shippedData + "/images", here.path() + "/images"));
+        QVERIFY(here.LinkShipped("images"));
         PieceValue[QUEEN] = QueenValue = 10000;
         SpeedPercent = 0;
         MakeWindow();
@@ -255,7 +255,7 @@ private slots:
 
     void theStartTakesMorlaquinFromTheFileAndItsMaterial() {
         WorkingDirectory here;
-        QVERIFY(QFile::link(shippedData + "/images", here.path() + "/images"));
+        QVERIFY(here.LinkShipped("images"));
         WriteWholeFile(here.path() + "/MLPersonalities.ini",
                        QByteArray(Sample).replace("Name=Morlaquin", "Name=Other").replace("Name=Tester", "Name=Morlaquin")
                            .toStdString());
@@ -548,7 +548,7 @@ private slots:
     }
 
     void brokenPicturesShowNothing_data() {
-        const QByteArray good = QByteArray::fromStdString(ReadWholeFile(QCoreApplication::applicationDirPath() + "/data/images/personalities/Pip.jpg"));
+        const QByteArray good = QByteArray::fromStdString(ReadWholeFile(shippedData + "/images/personalities/Pip.jpg"));
         QVERIFY(!good.isEmpty());
         const qsizetype scan = ScanData(good);
         QVERIFY(scan > 0);
