@@ -10,11 +10,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "BoardView.h"
 #include "bitboard.h"
 #include "globals.h"
 #include "guiglobals.h"
 #include "rootsearch.h"
 #include "test_position.h"
+#include "xboard.h"
 
 BoxAnswer ScriptedBoxes::Show(QWidget*, const QString& text, const QString& caption, BoxButtons buttons) {
     shown.push_back({text, caption, buttons});
@@ -134,6 +136,17 @@ int TestWindow::PlayFromTo(int from, int to, int promotion) {
     return TfrmWinRovik::PlayFromTo(from, to, promotion);
 }
 
+QPoint TestWindow::SquareCentre(int square) const {
+    const int half = static_cast<int>(BoardBitmap.width() * 2.0 / 17.0 / 2);
+    return SquarePlace(square) + QPoint(half, half);
+}
+
+void TestWindow::Drag(int from, QPoint to) {
+    QTest::mousePress(pntBoard, Qt::LeftButton, Qt::NoModifier, SquareCentre(from));
+    QTest::mouseMove(pntBoard, to);
+    QTest::mouseRelease(pntBoard, Qt::LeftButton, Qt::NoModifier, to);
+}
+
 void TestWindow::SetUp(const std::string& fen, int plyOffset) {
     SetupTestPosition(&GameBoard, fen);
     PositionHistory[0] = GameBoard.Pos;
@@ -142,29 +155,10 @@ void TestWindow::SetUp(const std::string& fen, int plyOffset) {
     ResetClocks();
 }
 
-namespace {
-
-// The piece of a promotion letter, 0 for none.
-int PromotionPiece(char letter) {
-    switch (letter) {
-        case 'q':
-            return QUEEN;
-        case 'r':
-            return ROOK;
-        case 'b':
-            return BISHOP;
-        case 'n':
-            return KNIGHT;
-        default:
-            return 0;
-    }
-}
-
-}  // namespace
-
 int TestWindow::Play(const std::string& move) {
-    const int promotion = move.size() > 4 ? PromotionPiece(move[4]) : 0;
-    return PlayFromTo(SquareFromName(move.substr(0, 2)), SquareFromName(move.substr(2, 2)), promotion);
+    ProtocolMove m;
+    if (ParseMoveLine(move, &m) != MoveLineKind::Move) return 0;
+    return PlayFromTo(m.from, m.to, m.promotion);
 }
 
 int TestWindow::PlayAll(const std::vector<std::string>& moves) {

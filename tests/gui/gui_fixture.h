@@ -125,12 +125,18 @@ public:
     std::vector<PlayCall> played;
     int PlayFromTo(int from, int to, int promotion) override;
 
+    // The middle of a square as drawn (a square is 2/17 of the board picture).
+    QPoint SquareCentre(int square) const;
+    // A person's drag with the left button from the middle of a square to a
+    // point of the board.
+    void Drag(int from, QPoint to);
+
     // The game begins from the position (the record holds nothing else).
     void SetUp(const std::string& fen, int plyOffset = 0);
 
-    // Plays "e2e4" or "a7a8n" by its squares as a received move reaches the
-    // window (the letter counts in protocol mode; the window asks the
-    // promotion dialog): PlayFromTo's result.
+    // Plays "e2e4" or "a7a8n", read as the protocol reads a move: PlayFromTo's
+    // result, 0 for a text that is no move. The letter counts in protocol
+    // mode; the window asks the promotion dialog.
     int Play(const std::string& move);
 
     // Plays the moves in order; the result of the last, or of the first that

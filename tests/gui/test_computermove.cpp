@@ -370,10 +370,6 @@ private slots:
         std::mt19937 random(20261210);
         const bool mouse = !w->BoardBitmap.isNull();
         qInfo("person's moves by %s", mouse ? "mouse" : "PlayFromTo");
-        auto centre = [this](int square) {
-            const int half = static_cast<int>(w->BoardBitmap.width() * 2.0 / 17.0 / 2);
-            return w->SquarePlace(square) + QPoint(half, half);
-        };
 
         while (!ResultBoxShown() && w->CurrentPly < 600) {
             QVERIFY(HumanToMove);
@@ -383,9 +379,7 @@ private slots:
             if (MovePromotion(m) != 0) w->promotions = {MovePromotion(m)};
             const int ply = w->CurrentPly;
             if (mouse) {
-                QTest::mousePress(w->pntBoard, Qt::LeftButton, Qt::NoModifier, centre(MoveFrom(m)));
-                QTest::mouseMove(w->pntBoard, centre(MoveTo(m)));
-                QTest::mouseRelease(w->pntBoard, Qt::LeftButton, Qt::NoModifier, centre(MoveTo(m)));
+                w->Drag(MoveFrom(m), w->SquareCentre(MoveTo(m)));
             } else if (w->PlayFromTo(MoveFrom(m), MoveTo(m), 0) == 1) {
                 HumanToMove = false;
             }
