@@ -14,6 +14,7 @@
 #include "bitboard.h"
 #include "globals.h"
 #include "guiglobals.h"
+#include "makemove.h"
 #include "rootsearch.h"
 #include "test_position.h"
 #include "xboard.h"
@@ -209,6 +210,19 @@ std::string ReadWholeFile(const QString& path) {
 void WriteWholeFile(const QString& path, const std::string& bytes) {
     std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+KeptGame::KeptGame() { SetupTestPosition(&board, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"); }
+
+std::vector<Move> KeptGame::Legal() const { return LegalMovesOf(board); }
+
+bool KeptGame::Play(const std::string& text) {
+    for (const Move m : Legal())
+        if (CoordinateText(m) == text) {
+            MakeMove(&board, m, &board.Pos);
+            return true;
+        }
+    return false;
 }
 
 bool SamePosition(const Position& a, const Position& b) {

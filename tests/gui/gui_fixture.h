@@ -185,6 +185,22 @@ std::vector<Move> LegalMoves();
 std::string ReadWholeFile(const QString& path);
 void WriteWholeFile(const QString& path, const std::string& bytes);
 
+// A game the test keeps on a board of its own, from the start position: the
+// moves a program under test names are checked against it.
+class KeptGame {
+public:
+    KeptGame();
+    std::vector<Move> Legal() const;
+    // Plays a move in coordinates ("e2e4", "e7e8q"); false when it is no
+    // legal move here.
+    bool Play(const std::string& text);
+    int SideToMove() const { return board.Pos.SideToMove; }
+    const EngineBoard& Board() const { return board; }
+
+private:
+    EngineBoard board;
+};
+
 // Positions equal in everything a game position holds.
 bool SamePosition(const Position& a, const Position& b);
 
