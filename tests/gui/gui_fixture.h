@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "ChessGUI.h"
+#include "guiglobals.h"
 #include "messageboxes.h"
 
 struct ShownBox {
@@ -227,6 +228,20 @@ protected:
         w.reset();  // one window at a time: each is the engine's host
         w = std::make_unique<Window>();
         w->Timer1->stop();
+    }
+
+    // The usual start of a test: ResetWindowTest(), then MakeWindow().
+    void BeginWindowTest() {
+        ResetWindowTest();
+        MakeWindow();
+    }
+
+    // A new window that plays for real: the computer's move and the ponder
+    // search run; pondering is off.
+    void MakeThinkingWindow() {
+        PonderEnabled = false;
+        MakeWindow();
+        w->thinks = true;
     }
 
     // The window shown on the screen; false when it never got there.

@@ -80,10 +80,8 @@ class BoardMenuTest : public QObject, public WindowFixture<CountingWindow> {
 
 private slots:
     void init() {
-        ResetWindowTest();
-        MakeWindow();
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        BeginWindowTest();
+        QVERIFY(ShowWindow());
     }
 
     void cleanup() { CloseWindow(); }

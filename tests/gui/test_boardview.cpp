@@ -48,8 +48,7 @@ class BoardViewTest : public QObject, public WindowFixture<> {
 
 private slots:
     void init() {
-        ResetWindowTest();
-        MakeWindow();
+        BeginWindowTest();
         QVERIFY(ShowWindow());
     }
 

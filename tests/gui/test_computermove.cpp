@@ -75,10 +75,8 @@ class ComputerMoveTest : public QObject, public WindowFixture<> {
 private slots:
     void init() {
         ResetWindowTest();
-        PonderEnabled = false;
         ResetProtocolState();
-        MakeWindow();
-        w->thinks = true;
+        MakeThinkingWindow();
         w->realClock = true;
         w->ResetClocks();
         // No books but the ones a test makes.

@@ -72,10 +72,7 @@ class GameRecordTest : public QObject, public WindowFixture<> {
     }
 
 private slots:
-    void init() {
-        ResetWindowTest();
-        MakeWindow();
-    }
+    void init() { BeginWindowTest(); }
 
     void cleanup() { CloseWindow(); }
 

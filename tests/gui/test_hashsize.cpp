@@ -31,10 +31,7 @@ class HashSizeTest : public QObject, public WindowFixture<> {
     }
 
 private slots:
-    void init() {
-        ResetWindowTest();
-        MakeWindow();
-    }
+    void init() { BeginWindowTest(); }
 
     void cleanup() { CloseWindow(); }
 

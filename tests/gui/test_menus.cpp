@@ -113,10 +113,7 @@ class MenuTest : public QObject, public WindowFixture<> {
     Q_OBJECT
 
 private slots:
-    void init() {
-        ResetWindowTest();
-        MakeWindow();
-    }
+    void init() { BeginWindowTest(); }
 
     void cleanup() { CloseWindow(); }
 

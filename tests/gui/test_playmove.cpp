@@ -52,9 +52,7 @@ class PlayMoveTest : public QObject, public WindowFixture<> {
 private slots:
     void init() {
         ResetWindowTest();
-        PonderEnabled = false;
-        MakeWindow();
-        w->thinks = true;
+        MakeThinkingWindow();
     }
 
     void cleanup() { CloseWindow(); }

@@ -31,9 +31,7 @@ class StatusTest : public QObject, public WindowFixture<TestWindow> {
 private slots:
     void init() {
         ResetWindowTest();
-        PonderEnabled = false;
-        MakeWindow();
-        w->thinks = true;
+        MakeThinkingWindow();
     }
 
     void cleanup() { CloseWindow(); }
