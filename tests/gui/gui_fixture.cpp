@@ -10,14 +10,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "BoardView.h"
 #include "bitboard.h"
 #include "globals.h"
 #include "guiglobals.h"
 #include "makemove.h"
-#include "movegen.h"
-#include "ordering.h"
 #include "rootsearch.h"
 #include "test_position.h"
+#include "xboard.h"
 
 BoxAnswer ScriptedBoxes::Show(QWidget*, const QString& text, const QString& caption, BoxButtons buttons) {
     shown.push_back({text, caption, buttons});
@@ -57,6 +57,22 @@ bool ScriptedBoxes::RunColorDialog(QColorDialog* dialog, QColor* colour) {
     return true;
 }
 
+void ScriptedBoxes::Clear() {
+    answers.clear();
+    shown.clear();
+    whileOpen = nullptr;
+    typed.clear();
+    inputs.clear();
+    colours.clear();
+    colourDialogsOpenedOn.clear();
+}
+
+void FileDialogBoxes::Clear() {
+    ScriptedBoxes::Clear();
+    files.clear();
+    dialogs.clear();
+}
+
 bool FileDialogBoxes::RunFileDialog(QFileDialog* dialog, QString* fileName) {
     dialogs.push_back({dialog->objectName(), dialog->nameFilters(), dialog->acceptMode(),
                        dialog->testOption(QFileDialog::DontConfirmOverwrite)});
@@ -74,9 +90,13 @@ TestWindow::TestWindow() {
 void TestWindow::ComputerMove() {
     calls.push_back("ComputerMove");
     if (duringComputerMove) duringComputerMove();
+    if (thinks) TfrmWinRovik::ComputerMove();
 }
 
-void TestWindow::Ponder() { calls.push_back("Ponder"); }
+void TestWindow::Ponder() {
+    calls.push_back("Ponder");
+    if (thinks) TfrmWinRovik::Ponder();
+}
 
 void TestWindow::OpenGameFile() {
     calls.push_back("OpenGameFile");
@@ -100,44 +120,58 @@ void TestWindow::LoadPosition() {
 
 void TestWindow::LearnMove(const Position& before, Move move, double result) {
     learned.push_back({before, move, result});
+    if (learnsInBook) TfrmWinRovik::LearnMove(before, move, result);
 }
 
-namespace {
-
-// Generated moves of the game board; the list is left on the board.
-int Generate(EngineBoard* b) {
-    return InCheck(b, &b->Pos, 1) ? GenerateEvasions(b) : GenerateMoves(b);
+int TestWindow::AskPromotionPiece() {
+    ++promotionAsks;
+    if (promotions.empty()) return QUEEN;
+    const int piece = promotions.front();
+    promotions.pop_front();
+    return piece;
 }
-
-}  // namespace
 
 int TestWindow::PlayFromTo(int from, int to, int promotion) {
     calls.push_back("PlayFromTo");
-    EngineBoard& b = GameBoard;
-    if (Generate(&b) < 1) return 0;
-    int index = -1;
-    for (int i = 0; i <= b.List.Last; ++i) {
-        const Move m = b.List.Moves[i];
-        if (MoveFrom(m) == from && MoveTo(m) == to && (promotion == 0 || MovePromotion(m) == promotion)) {
-            index = i;
-            break;
-        }
-    }
-    if (index < 0) return 0;
-    if (RefuseMoveWhenRecordFull(SquareNames[from] + SquareNames[to])) return 0;
-    const Move move = b.List.Moves[index];
-    const std::string san = MoveToSan(move, &b.List);
-    MakeMove(&b, move, &b.Pos);
-    ++CurrentPly;
-    if (InCheck(&b, &b.Pos, 0)) {
-        --CurrentPly;
-        LastPly = CurrentPly;
-        b.Pos = PositionHistory[CurrentPly];
-        return 0;
-    }
-    RecordPlayedMove(move, san);
-    return 1;
+    played.push_back({from, to, promotion});
+    return TfrmWinRovik::PlayFromTo(from, to, promotion);
 }
+
+QPoint TestWindow::SquareCentre(int square) const {
+    const int half = static_cast<int>(BoardBitmap.width() * 2.0 / 17.0 / 2);
+    return SquarePlace(square) + QPoint(half, half);
+}
+
+void TestWindow::Drag(int from, QPoint to) {
+    QTest::mousePress(pntBoard, Qt::LeftButton, Qt::NoModifier, SquareCentre(from));
+    QTest::mouseMove(pntBoard, to);
+    QTest::mouseRelease(pntBoard, Qt::LeftButton, Qt::NoModifier, to);
+}
+
+void TestWindow::SetUp(const std::string& fen, int plyOffset) {
+    SetupTestPosition(&GameBoard, fen);
+    PositionHistory[0] = GameBoard.Pos;
+    CurrentPly = LastPly = 0;
+    PlyOffset = plyOffset;
+    ResetClocks();
+}
+
+int TestWindow::Play(const std::string& move) {
+    ProtocolMove m;
+    if (ParseMoveLine(move, &m) != MoveLineKind::Move) return 0;
+    return PlayFromTo(m.from, m.to, m.promotion);
+}
+
+int TestWindow::PlayAll(const std::vector<std::string>& moves) {
+    int r = 0;
+    for (const std::string& m : moves) {
+        r = Play(m);
+        if (r != 1) return r;
+    }
+    return r;
+}
+
+QString ShippedData() { return QCoreApplication::applicationDirPath() + "/data"; }
 
 void ResetForWindowTest(ScriptedBoxes* boxes) {
     static std::unique_ptr<QTemporaryDir> userData;
@@ -152,11 +186,8 @@ void ResetForWindowTest(ScriptedBoxes* boxes) {
 }
 
 bool PlayMoves(TestWindow& w, const std::vector<std::string>& moves) {
-    for (const std::string& m : moves) {
-        const int promotion = m.size() > 4 ? (m[4] == 'q' ? QUEEN : m[4] == 'r' ? ROOK : m[4] == 'b' ? BISHOP : KNIGHT) : 0;
-        if (w.PlayFromTo(SquareFromName(m.substr(0, 2)), SquareFromName(m.substr(2, 2)), promotion) != 1)
-            return false;
-    }
+    for (const std::string& m : moves)
+        if (w.Play(m) == 0) return false;
     return true;
 }
 
@@ -179,6 +210,19 @@ std::string ReadWholeFile(const QString& path) {
 void WriteWholeFile(const QString& path, const std::string& bytes) {
     std::ofstream out(QFile::encodeName(path).toStdString(), std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+KeptGame::KeptGame() { SetupTestPosition(&board, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"); }
+
+std::vector<Move> KeptGame::Legal() const { return LegalMovesOf(board); }
+
+bool KeptGame::Play(const std::string& text) {
+    for (const Move m : Legal())
+        if (CoordinateText(m) == text) {
+            MakeMove(&board, m, &board.Pos);
+            return true;
+        }
+    return false;
 }
 
 bool SamePosition(const Position& a, const Position& b) {

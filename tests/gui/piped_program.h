@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +38,12 @@ public:
         }
         CloseInput();
         CloseOutput();
+    }
+
+    // Copies a file into the program's directory, before it starts; true
+    // when it is there, false when it cannot be copied.
+    bool CopyIn(const QString& file) {
+        return dir.isValid() && QFile::copy(file, dir.filePath(QFileInfo(file).fileName()));
     }
 
     // Starts the program; pieceSets is the folder its directory links as
@@ -118,19 +126,27 @@ public:
         }
     }
 
-    // Every line up to the one wanted (not included); nullopt when it does
-    // not come in time.
-    std::optional<std::vector<std::string>> LinesUntil(const std::string& wanted, int timeoutMs = 10000) {
-        std::vector<std::string> before;
+    // The first line that is wanted, the lines before it added to before
+    // (when given); nullopt when none comes in time.
+    std::optional<std::string> LineWhere(const std::function<bool(const std::string&)>& wanted, int timeoutMs,
+                                         std::vector<std::string>* before = nullptr) {
         QElapsedTimer clock;
         clock.start();
         while (clock.elapsed() < timeoutMs) {
             const auto line = NextLine(static_cast<int>(timeoutMs - clock.elapsed()));
             if (!line) break;
-            if (*line == wanted) return before;
-            before.push_back(*line);
+            if (wanted(*line)) return line;
+            if (before) before->push_back(*line);
         }
         return std::nullopt;
+    }
+
+    // Every line up to the one wanted (not included); nullopt when it does
+    // not come in time.
+    std::optional<std::vector<std::string>> LinesUntil(const std::string& wanted, int timeoutMs = 10000) {
+        std::vector<std::string> before;
+        if (!LineWhere([&](const std::string& line) { return line == wanted; }, timeoutMs, &before)) return std::nullopt;
+        return before;
     }
 
     // What the program wrote for the lines sent since the last call: a ping

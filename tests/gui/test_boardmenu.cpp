@@ -80,10 +80,8 @@ class BoardMenuTest : public QObject, public WindowFixture<CountingWindow> {
 
 private slots:
     void init() {
-        ResetWindowTest();
-        MakeWindow();
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        BeginWindowTest();
+        QVERIFY(ShowWindow());
     }
 
     void cleanup() { CloseWindow(); }
@@ -178,9 +176,8 @@ private slots:
         CloseWindow();
         ResetWindowTest();
         WorkingDirectory here;
-        const QString data = QCoreApplication::applicationDirPath() + "/data";
         QVERIFY(QDir().mkpath(here.path() + "/images/marble"));
-        QVERIFY(QFile::link(data + "/images/wood", here.path() + "/images/wood"));
+        QVERIFY(here.LinkShipped("images/wood"));
         WriteWholeFile(here.path() + "/Morlaquin.ini", "[Settings]\nBoard=2\n");
         MakeWindow();
         w->FormShow();

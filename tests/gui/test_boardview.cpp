@@ -19,27 +19,9 @@
 
 namespace {
 
-struct PlayCall {
-    int from, to, promotion;
-    bool operator==(const PlayCall&) const = default;
-};
-
-// Records the squares every board move is played with.
-class BoardWindow : public TestWindow {
-public:
-    std::vector<PlayCall> played;
-    int PlayFromTo(int from, int to, int promotion) override {
-        played.push_back({from, to, promotion});
-        return TestWindow::PlayFromTo(from, to, promotion);
-    }
-};
-
-// The data the build puts beside the tests.
-std::string DataDir() { return (QCoreApplication::applicationDirPath() + "/data").toStdString(); }
-
 // Every file of a piece set copied to a new directory.
 bool CopySet(const QString& set, const QString& to) {
-    const QDir from(QString::fromStdString(DataDir()) + "/images/" + set);
+    const QDir from(ShippedData() + "/images/" + set);
     for (const QString& name : from.entryList(QDir::Files))
         if (!QFile::copy(from.filePath(name), to + "/" + name)) return false;
     return true;
@@ -51,7 +33,7 @@ bool NearKeyColour(QRgb c) {
 
 }  // namespace
 
-class BoardViewTest : public QObject, public WindowFixture<BoardWindow> {
+class BoardViewTest : public QObject, public WindowFixture<> {
     Q_OBJECT
 
     // The board laid out at s x s pixels, also below the smallest window's board.
@@ -64,22 +46,9 @@ class BoardViewTest : public QObject, public WindowFixture<BoardWindow> {
 
     double Side() const { return w->BoardBitmap.width() * 2.0 / 17.0; }
 
-    // The middle of a square as drawn.
-    QPoint Centre(int square) const {
-        const int half = static_cast<int>(Side() / 2);
-        return w->SquarePlace(square) + QPoint(half, half);
-    }
-
-    void Drag(int from, QPoint to) {
-        QTest::mousePress(w->pntBoard, Qt::LeftButton, Qt::NoModifier, Centre(from));
-        QTest::mouseMove(w->pntBoard, to);
-        QTest::mouseRelease(w->pntBoard, Qt::LeftButton, Qt::NoModifier, to);
-    }
-
 private slots:
     void init() {
-        ResetWindowTest();
-        MakeWindow();
+        BeginWindowTest();
         QVERIFY(ShowWindow());
     }
 
@@ -153,13 +122,13 @@ private slots:
     void aDragPlaysTheMoveItsSquaresName() {
         QFETCH(bool, whiteAtBottom);
         if (w->WhiteAtBottom != whiteAtBottom) w->Swapsides1Click();
-        const QPoint start = Centre(E2);
+        const QPoint start = w->SquareCentre(E2);
         QTest::mousePress(w->pntBoard, Qt::LeftButton, Qt::NoModifier, start);
         QVERIFY(w->Dragging);
         QCOMPARE(w->DragPiece, 0);  // the white pawn travels with the pointer
         QCOMPARE(w->DisplayBoard[E2], -1);
         const int dragX = w->DragX;
-        const QPoint target = Centre(E4) + QPoint(3, -2);
+        const QPoint target = w->SquareCentre(E4) + QPoint(3, -2);
         QTest::mouseMove(w->pntBoard, target);
         QCOMPARE(w->DragX - dragX, target.x() - start.x());
         QTest::mouseRelease(w->pntBoard, Qt::LeftButton, Qt::NoModifier, target);
@@ -182,9 +151,10 @@ private slots:
     void aDropThatIsNoMovePutsThePieceBack() {
         QFETCH(int, target);
         const u64 key = GameBoard.Pos.Key;
-        const QPoint at = target >= 0 ? Centre(target)
-                                      : QPoint(w->SquarePlace(H4).x() + static_cast<int>(Side()) + 2, Centre(H4).y());
-        Drag(E2, at);
+        const QPoint at = target >= 0 ? w->SquareCentre(target)
+                                      : QPoint(w->SquarePlace(H4).x() + static_cast<int>(Side()) + 2,
+                                               w->SquareCentre(H4).y());
+        w->Drag(E2, at);
         if (target >= 0)
             QCOMPARE(w->played, (std::vector<PlayCall>{{E2, target, 0}}));
         else
@@ -197,21 +167,21 @@ private slots:
 
     void aReleasePlaysOnlyTheDragItsPressBegan() {
         // Picked up and put back: nothing played, e2 was the last square pressed.
-        Drag(E2, Centre(E2));
+        w->Drag(E2, w->SquareCentre(E2));
         w->played.clear();
         // A press in the frame starts nothing; its release over e4 plays nothing.
         QTest::mousePress(w->pntBoard, Qt::LeftButton, Qt::NoModifier, QPoint(1, 1));
-        QTest::mouseRelease(w->pntBoard, Qt::LeftButton, Qt::NoModifier, Centre(E4));
+        QTest::mouseRelease(w->pntBoard, Qt::LeftButton, Qt::NoModifier, w->SquareCentre(E4));
         // A press on an empty square neither.
-        QTest::mousePress(w->pntBoard, Qt::LeftButton, Qt::NoModifier, Centre(E3));
+        QTest::mousePress(w->pntBoard, Qt::LeftButton, Qt::NoModifier, w->SquareCentre(E3));
         QVERIFY(!w->Dragging);
-        QTest::mouseRelease(w->pntBoard, Qt::LeftButton, Qt::NoModifier, Centre(E4));
+        QTest::mouseRelease(w->pntBoard, Qt::LeftButton, Qt::NoModifier, w->SquareCentre(E4));
         // A second press ends a drag: the releases after it play nothing.
-        QTest::mousePress(w->pntBoard, Qt::LeftButton, Qt::NoModifier, Centre(D2));
-        QTest::mousePress(w->pntBoard, Qt::RightButton, Qt::NoModifier, Centre(D3));
+        QTest::mousePress(w->pntBoard, Qt::LeftButton, Qt::NoModifier, w->SquareCentre(D2));
+        QTest::mousePress(w->pntBoard, Qt::RightButton, Qt::NoModifier, w->SquareCentre(D3));
         QVERIFY(!w->Dragging);
-        QTest::mouseRelease(w->pntBoard, Qt::RightButton, Qt::NoModifier, Centre(D4));
-        QTest::mouseRelease(w->pntBoard, Qt::LeftButton, Qt::NoModifier, Centre(D4));
+        QTest::mouseRelease(w->pntBoard, Qt::RightButton, Qt::NoModifier, w->SquareCentre(D4));
+        QTest::mouseRelease(w->pntBoard, Qt::LeftButton, Qt::NoModifier, w->SquareCentre(D4));
         QVERIFY(w->played.empty());
         QCOMPARE(w->DisplayBoard[D2], 0);
         QVERIFY(HumanToMove);
@@ -220,7 +190,7 @@ private slots:
     void aPressWhileTheComputerIsToMoveOnlyClearsTheMarker() {
         HumanToMove = false;
         LastMoveHighlight = true;
-        Drag(E2, Centre(E4));
+        w->Drag(E2, w->SquareCentre(E4));
         QVERIFY(!LastMoveHighlight);
         QVERIFY(w->played.empty());
         QVERIFY(!w->Dragging);
@@ -237,7 +207,7 @@ private slots:
         const QImage& board = w->BoardBitmap;
         // An empty square shows the board; a piece's figure covers it, while
         // the corner of its image (background) lets the board through.
-        const QPoint e5 = Centre(E5);
+        const QPoint e5 = w->SquareCentre(E5);
         QCOMPARE(shown.pixel(e5), board.pixel(e5));
         const QPoint d1 = w->SquarePlace(D1);
         const int piece = 425 / 10;
@@ -309,7 +279,7 @@ private slots:
         QCOMPARE(w->PieceBitmaps[12 + 10], queen);
         // The board is still laid out and drawn, and a drag still works.
         QVERIFY(!w->ComposeBitmap.isNull());
-        Drag(E2, Centre(E4));
+        w->Drag(E2, w->SquareCentre(E4));
         QCOMPARE(w->played, (std::vector<PlayCall>{{E2, E4, 0}}));
         // A later relayout does not ask again.
         w->Swapsides1Click();
@@ -317,10 +287,10 @@ private slots:
     }
 
     void aWholeReadableSetReplacesTheOld() {
-        w->PieceSetDir = DataDir() + "/images/news/";
+        w->PieceSetDir = (ShippedData() + "/images/news/").toStdString();
         QVERIFY(w->LoadImages());
         QVERIFY(boxes.shown.empty());
-        const QImage news(QString::fromStdString(DataDir()) + "/images/news/board.bmp");
+        const QImage news(ShippedData() + "/images/news/board.bmp");
         QCOMPARE(w->BoardBitmap2, news.convertToFormat(QImage::Format_RGB32));
     }
 
@@ -339,7 +309,7 @@ private slots:
         QVERIFY(w->PieceBitmaps[0].isNull());
         LayOut(425);
         QVERIFY(!w->PieceBitmaps[0].isNull());
-        QCOMPARE(w->SquareAtPoint(Centre(E2).x(), Centre(E2).y()), int(E2));
+        QCOMPARE(w->SquareAtPoint(w->SquareCentre(E2).x(), w->SquareCentre(E2).y()), int(E2));
     }
 };
 

@@ -61,8 +61,7 @@ class ClocksTest : public QObject, public WindowFixture<> {
 
 private slots:
     void init() {
-        ResetWindowTest();
-        MakeWindow();
+        BeginWindowTest();
         frmLevels = new TfrmLevels(w.get());
     }
 

@@ -16,10 +16,8 @@
 #include "test_position.h"
 #include "xboard.h"
 
-class CommandSequenceTest : public QObject {
+class CommandSequenceTest : public QObject, public WindowFixture<> {
     Q_OBJECT
-
-    ScriptedBoxes boxes;
 
     // The move list as the record says it must read (the game starts from
     // the standard position, so white moves on odd plies).
@@ -73,9 +71,10 @@ class CommandSequenceTest : public QObject {
             }
             return moves.empty() ? 0 : moves[pick(int(moves.size()))];
         };
+        ResetWindowTest();
+        if (protocol) ResetProtocolState();
         ProtocolMode = protocol;
-        TestWindow w;
-        w.Timer1->stop();
+        MakeWindow();
         auto protocolLine = [&](int step) -> std::string {
             static const char* const lines[] = {"force", "go", "undo", "remove", "new", "time 5000", "playother",
                                                 "result 1/2-1/2", "otim 300", "hard"};
@@ -88,8 +87,11 @@ class CommandSequenceTest : public QObject {
         };
 
         // The computer's move plays a random legal move, as the real one would.
-        w.duringComputerMove = [&] {
-            if (const Move m = randomMove()) w.PlayFromTo(MoveFrom(m), MoveTo(m), MovePromotion(m));
+        w->duringComputerMove = [&] {
+            if (const Move m = randomMove()) {
+                w->promotions = {MovePromotion(m)};
+                w->PlayFromTo(MoveFrom(m), MoveTo(m), MovePromotion(m));
+            }
             HumanToMove = true;
         };
         int longest = 0;
@@ -97,13 +99,13 @@ class CommandSequenceTest : public QObject {
         for (int step = 0; step < steps; ++step) {
             const int action = pick(16 + moveWeight);
             switch (action) {
-                case 0: w.Takeback1Click(); break;
-                case 1: w.btnForwardClick(); break;
-                case 2: w.GoToEndofGame1Click(); break;
-                case 3: w.GotoStartofGame1Click(); break;
+                case 0: w->Takeback1Click(); break;
+                case 1: w->btnForwardClick(); break;
+                case 2: w->GoToEndofGame1Click(); break;
+                case 3: w->GotoStartofGame1Click(); break;
                 case 4:
                     boxes.answers = {pick(2) ? BoxAnswer::Yes : BoxAnswer::No};
-                    w.NewGame1Click();
+                    w->NewGame1Click();
                     break;
                 case 5: PendingCommand = CMD_UNDO_TWO; break;
                 case 6: PendingCommand = CMD_UNDO; break;
@@ -112,9 +114,9 @@ class CommandSequenceTest : public QObject {
                     if (protocol) QueueProtocolCommands({{protocolLine(step)}});
                     break;
                 case 9: HumanToMove = !HumanToMove; break;
-                case 10: w.btnPlayClick(); break;
-                case 11: w.Autoplay->trigger(); break;
-                case 12: w.OpenGame1Click(); break;
+                case 10: w->btnPlayClick(); break;
+                case 11: w->Autoplay->trigger(); break;
+                case 12: w->OpenGame1Click(); break;
                 case 13: PendingCommand = CMD_LOAD_POSITION; break;
                 case 14: XboardTimeMs = 1000.0 * (1 + pick(100)); break;
                 case 15: PendingCommand = CMD_REDO; break;
@@ -137,38 +139,36 @@ class CommandSequenceTest : public QObject {
             const int ticks = 1 + pick(2);
             for (int t = 0; t < ticks; ++t) {
                 const bool clockTick = XboardTimeMs != 0.0;
-                w.Timer1Timer();
-                longest = std::max(longest, w.LastPly);
-                ExpectInvariants(w, clockTick);
+                w->Timer1Timer();
+                longest = std::max(longest, w->LastPly);
+                ExpectInvariants(*w, clockTick);
                 if (QTest::currentTestFailed()) {
                     qWarning("seed %u, step %d", seed, step);
                     return longest;
                 }
             }
             if (step % 16 == 0 || step == steps - 1) {
-                ExpectPongsInOrder(w);
-                ExpectGridMatchesRecord(w);
+                ExpectPongsInOrder(*w);
+                ExpectGridMatchesRecord(*w);
                 if (QTest::currentTestFailed()) {
                     qWarning("seed %u, step %d", seed, step);
                     return longest;
                 }
             }
         }
+        CloseWindow();
+        if (protocol) ResetProtocolState();
         return longest;
     }
 
 private slots:
-    void init() {
-        boxes.answers.clear();
-        boxes.shown.clear();
-        ResetForWindowTest(&boxes);
+    void cleanup() {
+        CloseWindow();
+        ResetProtocolState();
     }
-
-    void cleanup() { SetMessageBoxes(nullptr); }
 
     void mixedCommands() {
         for (unsigned seed = 1; seed <= 12; ++seed) {
-            ResetForWindowTest(&boxes);
             RunSequence(seed, 400, 8, false);
             if (QTest::currentTestFailed()) return;
         }
@@ -177,10 +177,7 @@ private slots:
     // The same in protocol mode, with received lines carried out among them.
     void mixedCommandsInProtocolMode() {
         for (unsigned seed = 1; seed <= 12; ++seed) {
-            ResetForWindowTest(&boxes);
-            ResetProtocolState();
             RunSequence(seed, 400, 8, false, true);
-            ResetProtocolState();
             if (QTest::currentTestFailed()) return;
         }
     }
@@ -189,7 +186,6 @@ private slots:
     void longGames() {
         int longest = 0;
         for (unsigned seed = 100; seed <= 103; ++seed) {
-            ResetForWindowTest(&boxes);
             longest = std::max(longest, RunSequence(seed, 3000, 300, true));
             if (QTest::currentTestFailed()) return;
         }

@@ -24,7 +24,9 @@
 #include "makemove.h"
 #include "movedriver.h"
 #include "movegen.h"
-#include "play_fixture.h"
+#include "gui_fixture.h"
+#include "rootsearch.h"
+#include "test_position.h"
 #include "search.h"
 #include "startbook.h"
 #include "xboard.h"
@@ -45,11 +47,8 @@ Move FindMove(const Position& pos, const std::string& squares) {
 
 }  // namespace
 
-class ComputerMoveTest : public QObject {
+class ComputerMoveTest : public QObject, public WindowFixture<> {
     Q_OBJECT
-
-    ScriptedBoxes boxes;
-    std::unique_ptr<PlayWindow> w;
 
     // The computer plays the side to move at st seconds a move, its budget
     // scaled by speed percent, on the real clock.
@@ -75,12 +74,9 @@ class ComputerMoveTest : public QObject {
 
 private slots:
     void init() {
-        boxes.answers.clear();
-        boxes.shown.clear();
-        ResetForWindowTest(&boxes);
-        PonderEnabled = false;
+        ResetWindowTest();
         ResetProtocolState();
-        w = std::make_unique<PlayWindow>();
+        MakeThinkingWindow();
         w->realClock = true;
         w->ResetClocks();
         // No books but the ones a test makes.
@@ -89,10 +85,7 @@ private slots:
         Level("1", 10);  // 100 ms a move
     }
 
-    void cleanup() {
-        w.reset();
-        SetMessageBoxes(nullptr);
-    }
+    void cleanup() { CloseWindow(); }
 
     // ------------------------------------------------ last-move texts
 
@@ -375,10 +368,6 @@ private slots:
         std::mt19937 random(20261210);
         const bool mouse = !w->BoardBitmap.isNull();
         qInfo("person's moves by %s", mouse ? "mouse" : "PlayFromTo");
-        auto centre = [this](int square) {
-            const int half = static_cast<int>(w->BoardBitmap.width() * 2.0 / 17.0 / 2);
-            return w->SquarePlace(square) + QPoint(half, half);
-        };
 
         while (!ResultBoxShown() && w->CurrentPly < 600) {
             QVERIFY(HumanToMove);
@@ -388,9 +377,7 @@ private slots:
             if (MovePromotion(m) != 0) w->promotions = {MovePromotion(m)};
             const int ply = w->CurrentPly;
             if (mouse) {
-                QTest::mousePress(w->pntBoard, Qt::LeftButton, Qt::NoModifier, centre(MoveFrom(m)));
-                QTest::mouseMove(w->pntBoard, centre(MoveTo(m)));
-                QTest::mouseRelease(w->pntBoard, Qt::LeftButton, Qt::NoModifier, centre(MoveTo(m)));
+                w->Drag(MoveFrom(m), w->SquareCentre(MoveTo(m)));
             } else if (w->PlayFromTo(MoveFrom(m), MoveTo(m), 0) == 1) {
                 HumanToMove = false;
             }

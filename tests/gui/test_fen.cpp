@@ -88,8 +88,6 @@ class FenPositionTest : public QObject, public WindowFixture<TestWindow, FileDia
 
 private slots:
     void init() {
-        boxes.files.clear();
-        boxes.dialogs.clear();
         ResetWindowTest();
         ResetProtocolState();
         MakeWindow();

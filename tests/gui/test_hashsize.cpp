@@ -13,7 +13,9 @@
 #include "guiglobals.h"
 #include "hash.h"
 #include "movegen.h"
-#include "play_fixture.h"
+#include "gui_fixture.h"
+#include "rootsearch.h"
+#include "test_position.h"
 
 class HashSizeTest : public QObject, public WindowFixture<> {
     Q_OBJECT
@@ -29,10 +31,7 @@ class HashSizeTest : public QObject, public WindowFixture<> {
     }
 
 private slots:
-    void init() {
-        ResetWindowTest();
-        MakeWindow();
-    }
+    void init() { BeginWindowTest(); }
 
     void cleanup() { CloseWindow(); }
 
@@ -161,8 +160,9 @@ private slots:
     void tablesReplacedDuringASearch() {
         CloseWindow();
         ResetWindowTest();
-        auto window = std::make_unique<PlayWindow>();
-        PlayWindow& p = *window;
+        MakeWindow();
+        TestWindow& p = *w;
+        p.thinks = true;
         p.realClock = true;
         TimeControlType = 1;
         LevelsDialog(&p)->cboxSecs1->setEditText("2");

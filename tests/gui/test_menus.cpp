@@ -113,10 +113,7 @@ class MenuTest : public QObject, public WindowFixture<> {
     Q_OBJECT
 
 private slots:
-    void init() {
-        ResetWindowTest();
-        MakeWindow();
-    }
+    void init() { BeginWindowTest(); }
 
     void cleanup() { CloseWindow(); }
 
@@ -209,29 +206,27 @@ private slots:
         CloseWindow();
         ResetWindowTest();
         WorkingDirectory here;
-        const QString data = QCoreApplication::applicationDirPath() + "/data";
-        QVERIFY(QFile::link(data + "/images", here.path() + "/images"));
+        QVERIFY(here.LinkShipped("images"));
         QVERIFY(QFile::copy(QString(MORLAQUIN_TEST_DATA) + "/MLBook.lib", here.path() + "/MLBook.lib"));
         const std::string book = ReadWholeFile(here.path() + "/MLBook.lib");
         QVERIFY(!book.empty());
-        {
-            TfrmWinRovik window;
-            window.Timer1->stop();
-            window.EnableBookLearning1Click();
-            QVERIFY(!BookLearningEnabled);
-            LearnResult = 1.0;
-            QCOMPARE(window.PlayFromTo(E2, E4, 0), 1);
-            QCOMPARE(LearnResult, -2.0);
-            LearnResult = 1.0;
-            window.ResetGame();
-            QCOMPARE(ReadWholeFile(here.path() + "/MLBook.lib"), book);
-            // Switched on again, the same game is learned.
-            window.EnableBookLearning1Click();
-            QCOMPARE(window.PlayFromTo(E2, E4, 0), 1);
-            LearnResult = 1.0;
-            window.ResetGame();
-            QVERIFY(ReadWholeFile(here.path() + "/MLBook.lib") != book);
-        }
+        MakeWindow();
+        w->learnsInBook = true;
+        w->EnableBookLearning1Click();
+        QVERIFY(!BookLearningEnabled);
+        LearnResult = 1.0;
+        QCOMPARE(w->Play("e2e4"), 1);
+        QCOMPARE(LearnResult, -2.0);
+        LearnResult = 1.0;
+        w->ResetGame();
+        QCOMPARE(ReadWholeFile(here.path() + "/MLBook.lib"), book);
+        // Switched on again, the same game is learned.
+        w->EnableBookLearning1Click();
+        QCOMPARE(w->Play("e2e4"), 1);
+        LearnResult = 1.0;
+        w->ResetGame();
+        QVERIFY(ReadWholeFile(here.path() + "/MLBook.lib") != book);
+        CloseWindow();  // before the working directory goes
     }
 };
 

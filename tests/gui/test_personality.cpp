@@ -28,7 +28,9 @@
 #include "makemove.h"
 #include "movedriver.h"
 #include "movegen.h"
-#include "play_fixture.h"
+#include "gui_fixture.h"
+#include "rootsearch.h"
+#include "test_position.h"
 
 namespace {
 
@@ -114,7 +116,7 @@ QImage Drawing(int width, int height) {
 
 }  // namespace
 
-class PersonalityTest : public QObject, public WindowFixture<PlayWindow> {
+class PersonalityTest : public QObject, public WindowFixture<TestWindow> {
     Q_OBJECT
 
     QString shippedData;  // the program's data beside the tests
@@ -127,6 +129,7 @@ class PersonalityTest : public QObject, public WindowFixture<PlayWindow> {
     // with the shipped pictures, filled as the start-up fills it.
     void Open(const char* text) {
         MakeWindow();
+        w->thinks = true;
         dialog = PersonalityDialog(w.get());
         dialog->AppDir = shippedData.toStdString();
         dialog->PersonalityFile = FilePath();
@@ -163,7 +166,7 @@ class PersonalityTest : public QObject, public WindowFixture<PlayWindow> {
     }
 
 private slots:
-    void initTestCase() { shippedData = QCoreApplication::applicationDirPath() + "/data"; }
+    void initTestCase() { shippedData = ShippedData(); }
 
     void init() {
         ResetWindowTest();
@@ -233,7 +236,7 @@ private slots:
     void withoutAFileTheEngineTakesTheStandardValues() {
         // A folder of the program's own with no personality file in it.
         WorkingDirectory here;
-        QVERIFY(QFile::link(shippedData + "/images", here.path() + "/images"));
+        QVERIFY(here.LinkShipped("images"));
         PieceValue[QUEEN] = QueenValue = 10000;
         SpeedPercent = 0;
         MakeWindow();
@@ -252,7 +255,7 @@ private slots:
 
     void theStartTakesMorlaquinFromTheFileAndItsMaterial() {
         WorkingDirectory here;
-        QVERIFY(QFile::link(shippedData + "/images", here.path() + "/images"));
+        QVERIFY(here.LinkShipped("images"));
         WriteWholeFile(here.path() + "/MLPersonalities.ini",
                        QByteArray(Sample).replace("Name=Morlaquin", "Name=Other").replace("Name=Tester", "Name=Morlaquin")
                            .toStdString());
@@ -545,7 +548,7 @@ private slots:
     }
 
     void brokenPicturesShowNothing_data() {
-        const QByteArray good = QByteArray::fromStdString(ReadWholeFile(QCoreApplication::applicationDirPath() + "/data/images/personalities/Pip.jpg"));
+        const QByteArray good = QByteArray::fromStdString(ReadWholeFile(shippedData + "/images/personalities/Pip.jpg"));
         QVERIFY(!good.isEmpty());
         const qsizetype scan = ScanData(good);
         QVERIFY(scan > 0);

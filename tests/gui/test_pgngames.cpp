@@ -142,10 +142,7 @@ private slots:
     void initTestCase() { QVERIFY(dir.isValid()); }
 
     void init() {
-        ResetWindowTest();
-        boxes.files.clear();
-        boxes.dialogs.clear();
-        MakeWindow();
+        BeginWindowTest();
         frmSaveGame = new TfrmSaveGame(w.get());
         frmOpenGame = new TfrmOpenGame(w.get());
         // As at start-up.

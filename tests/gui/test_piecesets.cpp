@@ -42,7 +42,7 @@ private slots:
     void everyFigureShowsItsColour_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("white");
-        const QDir images(QCoreApplication::applicationDirPath() + "/data/images");
+        const QDir images(ShippedData() + "/images");
         int sets = 0;
         for (const QString& set : images.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
             if (!QFile::exists(images.filePath(set + "/board.bmp"))) continue;  // not a piece set

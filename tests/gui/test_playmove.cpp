@@ -13,7 +13,9 @@
 #include "guiglobals.h"
 #include "makemove.h"
 #include "movegen.h"
-#include "play_fixture.h"
+#include "gui_fixture.h"
+#include "rootsearch.h"
+#include "test_position.h"
 
 namespace {
 
@@ -30,13 +32,10 @@ int ListIndex(const std::string& move) {
 
 }  // namespace
 
-class PlayMoveTest : public QObject {
+class PlayMoveTest : public QObject, public WindowFixture<> {
     Q_OBJECT
 
-    ScriptedBoxes boxes;
-    std::unique_ptr<PlayWindow> w;
-
-    void Tick() {
+    void TickAndStop() {
         w->Timer1Timer();
         w->Timer1->stop();
     }
@@ -47,23 +46,16 @@ class PlayMoveTest : public QObject {
         UserMoveTo = to;
         UserMovePromotion = promotion;
         PendingCommand = CMD_USER_MOVE;
-        Tick();
+        TickAndStop();
     }
 
 private slots:
     void init() {
-        boxes.answers.clear();
-        boxes.shown.clear();
-        boxes.whileOpen = nullptr;
-        ResetForWindowTest(&boxes);
-        PonderEnabled = false;
-        w = std::make_unique<PlayWindow>();
+        ResetWindowTest();
+        MakeThinkingWindow();
     }
 
-    void cleanup() {
-        w.reset();
-        SetMessageBoxes(nullptr);
-    }
+    void cleanup() { CloseWindow(); }
 
     void movesAreWrittenIntoTheListAndTheRecord() {
         const std::vector<std::string> line = {"e2e4", "e7e5", "g1f3", "b8c6", "f1c4", "g8f6", "d2d3",

@@ -322,21 +322,19 @@ std::string Drain(int fd) {
 
 }  // namespace
 
-class ProtocolTest : public QObject {
+class ProtocolTest : public QObject, public WindowFixture<> {
     Q_OBJECT
-
-    ScriptedBoxes boxes;
 
 private slots:
     void init() {
-        ResetForWindowTest(&boxes);
+        ResetWindowTest();
         ResetProtocolState();
         LearnResult = -1.0;
     }
 
     void cleanup() {
+        CloseWindow();
         ResetProtocolState();
-        SetMessageBoxes(nullptr);
     }
 
     // Each line against the whole state: what it must change and that it
@@ -619,8 +617,7 @@ private slots:
     // for any, the engine's own search for a cancel or "?", and only a
     // cancel keeps the engine's move from being played.
     void whatAWaitingCommandDoesToASearch() {
-        TestWindow w;
-        w.Timer1->stop();
+        MakeWindow();
         ProtocolMode = true;
         struct {
             ProtocolCommand command;
@@ -632,7 +629,7 @@ private slots:
                            {{"easy"}, false, false},        {{"ping 3"}, false, false},
                            {{"time 100"}, false, false},    {{"usermove e2e4"}, false, false},
                            {{"forced"}, true, true},        {{"newt"}, true, true}};
-        QVERIFY(!w.EngineMoveCancelled());
+        QVERIFY(!w->EngineMoveCancelled());
         for (const auto& c : cases) {
             const char* name = c.command.endOfInput ? "end of input" : c.command.line.c_str();
             for (const bool pondering : {false, true}) {
@@ -640,9 +637,9 @@ private slots:
                 QueueProtocolCommands({ProtocolCommand{"ping 1"}, c.command});
                 Pondering = pondering;
                 StopSearch = false;
-                w.StopSearchForProtocol();
+                w->StopSearchForProtocol();
                 QVERIFY2(StopSearch == (c.stops || pondering), name);
-                QVERIFY2(w.EngineMoveCancelled() == c.cancels, name);
+                QVERIFY2(w->EngineMoveCancelled() == c.cancels, name);
             }
         }
         Pondering = false;
@@ -653,8 +650,8 @@ private slots:
     // A stop signal stops the search, cancels the engine's move and ends the
     // program at the next tick.
     void aStopSignal() {
-        TestWindow w;
-        w.Timer1->start();
+        MakeWindow();
+        w->Timer1->start();
         ProtocolMode = true;
         InstallStopSignals();
         for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
@@ -663,13 +660,13 @@ private slots:
             std::raise(sig);
             QVERIFY(StopSignalled());
             QVERIFY(StopSearch);
-            QVERIFY(w.EngineMoveCancelled());
+            QVERIFY(w->EngineMoveCancelled());
         }
         for (const int sig : {SIGTERM, SIGINT, SIGHUP}) std::signal(sig, SIG_DFL);
         QueueProtocolCommands({{"ping 1"}});
-        w.Timer1Timer();
-        QVERIFY(!w.Timer1->isActive());
-        QVERIFY(w.protocol.empty());  // nothing more is carried out
+        w->Timer1Timer();
+        QVERIFY(!w->Timer1->isActive());
+        QVERIFY(w->protocol.empty());  // nothing more is carried out
         ResetProtocolState();
         ProtocolMode = false;
     }
@@ -686,28 +683,29 @@ private slots:
         const int old = SetProtocolOutputFd(out.WriteEnd());
         ProtocolMode = true;
         {
-            TestWindow w;
-            w.Timer1->stop();
-            w.ProtocolReaderInput = &input;
-            w.FormShow();
-            QVERIFY(!w.isVisible());
-            QVERIFY(w.Panel3->isHidden());
-            const auto menus = w.menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
+            // Made here: the reader's input outlives the window.
+            TestWindow window;
+            window.Timer1->stop();
+            window.ProtocolReaderInput = &input;
+            window.FormShow();
+            QVERIFY(!window.isVisible());
+            QVERIFY(window.Panel3->isHidden());
+            const auto menus = window.menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly);
             QVERIFY(!menus.isEmpty());
             for (QMenu* m : menus) QVERIFY2(!m->menuAction()->isVisible(), qPrintable(m->title()));
             QVERIFY(!SoundsOn);
-            QVERIFY(w.MediaPlayer == nullptr);  // no audio output in protocol mode
+            QVERIFY(window.MediaPlayer == nullptr);  // no audio output in protocol mode
             QCOMPARE(PendingCommand.load(), CMD_HIDE_WINDOW);
-            QCOMPARE(w.protocol, std::vector<std::string>{"feature done=1"});
+            QCOMPARE(window.protocol, std::vector<std::string>{"feature done=1"});
 
             in.Write("ping 4\nst x\nping 5\n");
             QTRY_VERIFY_WITH_TIMEOUT(ProtocolCommandsWaiting(), 2000);
-            QCOMPARE(w.protocol.size(), std::size_t{1});
-            w.Timer1Timer();  // hides the window; the commands may follow
+            QCOMPARE(window.protocol.size(), std::size_t{1});
+            window.Timer1Timer();  // hides the window; the commands may follow
             QCOMPARE(PendingCommand.load(), 0);
-            QCOMPARE(w.protocol.size(), std::size_t{1});
-            w.Timer1Timer();
-            QCOMPARE(w.protocol, (std::vector<std::string>{"feature done=1", "pong 4", "error : st x", "pong 5"}));
+            QCOMPARE(window.protocol.size(), std::size_t{1});
+            window.Timer1Timer();
+            QCOMPARE(window.protocol, (std::vector<std::string>{"feature done=1", "pong 4", "error : st x", "pong 5"}));
         }  // the reader ends with the window
         ProtocolMode = false;
         SetProtocolOutputFd(old);
@@ -717,34 +715,32 @@ private slots:
 
     // "st" reaches the seconds box and the budget as it is carried out.
     void stSetsTheSecondsPerMove() {
-        TestWindow w;
-        w.Timer1->stop();
+        MakeWindow();
         ProtocolMode = true;
         QueueProtocolCommands({{"st 7"}, {"ping 1"}});
-        w.Timer1Timer();
+        w->Timer1Timer();
         QVERIFY(frmLevels != nullptr);
         QCOMPARE(frmLevels->cboxSecs1->currentText(), QString("7"));
         QCOMPARE(TargetTimeMs, 7000.0);
-        QCOMPARE(w.protocol, std::vector<std::string>{"pong 1"});
+        QCOMPARE(w->protocol, std::vector<std::string>{"pong 1"});
         ProtocolMode = false;
     }
 
     // The engine's move counts its time from when the reader received the
     // command that asked for it.
     void theMoveCountsFromTheCommandsArrival() {
-        TestWindow w;
-        w.Timer1->stop();
+        MakeWindow();
         ProtocolMode = true;
         i64 start = 0;
-        w.duringComputerMove = [&] {
-            start = w.MoveRequestTick();
+        w->duringComputerMove = [&] {
+            start = w->MoveRequestTick();
             HumanToMove = true;
         };
         QueueProtocolCommands({{"go", false, ProtocolClockMs() - 300}});
-        w.Timer1Timer();
-        QCOMPARE(w.calls, std::vector<std::string>{"ComputerMove"});
-        QVERIFY2(start <= w.now - 300 && start > w.now - 1000, qPrintable(QString::number(w.now - start)));
-        QCOMPARE(w.MoveRequestTick(), w.now);  // once only
+        w->Timer1Timer();
+        QCOMPARE(w->calls, std::vector<std::string>{"ComputerMove"});
+        QVERIFY2(start <= w->now - 300 && start > w->now - 1000, qPrintable(QString::number(w->now - start)));
+        QCOMPARE(w->MoveRequestTick(), w->now);  // once only
         ProtocolMode = false;
     }
 
@@ -753,16 +749,15 @@ private slots:
     void protocolTimesBelongToTheSideTheEngineMovesFor() {
         for (const bool engineWhite : {true, false}) {
             ResetForWindowTest(&boxes);
-            TestWindow w;
-            w.Timer1->stop();
+            MakeWindow();
             TimeControlType = 2;
             BlitzMinutes = 5;
             BlitzBonus = 0;
-            w.MoveStartTick = w.now;
+            w->MoveStartTick = w->now;
             double white = 0, black = 0;
-            w.duringComputerMove = [&] {
-                white = w.WhiteLeftMs;
-                black = w.BlackLeftMs;
+            w->duringComputerMove = [&] {
+                white = w->WhiteLeftMs;
+                black = w->BlackLeftMs;
             };
             const ProtocolSender none = [](const std::string&) {};
             HandleProtocolLine("time 20000", none);
@@ -772,9 +767,9 @@ private slots:
             } else {
                 HandleProtocolLine("usermove e2e4", none);
             }
-            for (int i = 0; i < 4 && (w.calls.empty() || w.calls.back() != "ComputerMove"); ++i) w.Timer1Timer();
-            QVERIFY(!w.calls.empty());
-            QCOMPARE(w.calls.back(), std::string("ComputerMove"));
+            for (int i = 0; i < 4 && (w->calls.empty() || w->calls.back() != "ComputerMove"); ++i) w->Timer1Timer();
+            QVERIFY(!w->calls.empty());
+            QCOMPARE(w->calls.back(), std::string("ComputerMove"));
             QCOMPARE(engineWhite ? white : black, 200000.0);
             QCOMPARE(engineWhite ? black : white, 150000.0);
         }

@@ -2,11 +2,10 @@
 // plays one side at random, and every "move" line the program writes must be
 // a legal move of the game as the test keeps it.
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/wait.h>
 
 #include <functional>
 #include <optional>
@@ -18,12 +17,12 @@
 #include "eval.h"
 #include "globals.h"
 #include "makemove.h"
+#include "gui_fixture.h"
 #include "movegen.h"
+#include "piped_program.h"
 #include "test_position.h"
 
 namespace {
-
-const char* const StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 // Every line the program may write during a game.
 bool IsProtocolLine(const std::string& line) {
@@ -41,36 +40,13 @@ bool IsResultLine(const std::string& line) {
 }
 
 // The game as the test keeps it.
-class Game {
+class Game : public KeptGame {
 public:
-    Game() { SetupTestPosition(&board, StartFen); }
-
-    std::vector<Move> Legal() const {
-        EngineBoard b = board;
-        const int n = InCheck(&b, &b.Pos, 1) ? GenerateEvasions(&b) : GenerateMoves(&b);
-        std::vector<Move> out;
-        for (int i = 0; n > 0 && i <= b.List.Last; ++i) {
-            EngineBoard s = board;
-            const Move m = b.List.Moves[i];
-            if (MakeMove(&s, m, &s.Pos) != MAKE_KING_CAPTURED && !InCheck(&s, &s.Pos, 0)) out.push_back(m);
-        }
-        return out;
-    }
-
-    // Plays a move given in coordinates; false when it is not legal here.
-    bool Play(const std::string& text) {
-        for (const Move m : Legal())
-            if (CoordinateText(m) == text) {
-                MakeMove(&board, m, &board.Pos);
-                return true;
-            }
-        return false;
-    }
-
     // The line the program announces for the position, or "" while it goes on.
     std::string Ending() const {
+        EngineBoard board = Board();
         if (Legal().empty()) {
-            if (!InCheck(const_cast<EngineBoard*>(&board), &board.Pos, 1)) return "1/2-1/2 {Stalemate}";
+            if (!InCheck(&board, &board.Pos, 1)) return "1/2-1/2 {Stalemate}";
             return board.Pos.SideToMove == WHITE ? "0-1 {Black mates}" : "1-0 {White mates}";
         }
         const int draw = CheckDraw(&board.Pos, 1);
@@ -80,73 +56,24 @@ public:
         if (RecognizeEndgame(&context, &board.Pos) == 1) return "1/2-1/2 {Draw because of insufficient material}";
         return "";
     }
-
-    int SideToMove() const { return board.Pos.SideToMove; }
-
-private:
-    EngineBoard board;
 };
 
-// The program with its standard input and output on pipes, without a
-// display.
-class Engine {
+// The program on pipes, in a directory of its own holding its data (the
+// pictures shared, the two books copied: the learning book is rewritten
+// when a game's result is known).
+class Engine : public PipedProgram {
 public:
-    ~Engine() {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(5000);
-        }
-    }
-
-    // The program starts in a directory of its own holding its data (the
-    // pictures shared, the two books copied: the learning book is
-    // rewritten when a game's result is known).
     bool Start() {
         const QString data = MORLAQUIN_TEST_DATA;
-        if (!dir.isValid() || !QFile::link(data + "/images", dir.filePath("images"))) return false;
         for (const char* book : {"MLBook.lib", "StartBook.pgn"})
-            if (QFile::exists(data + "/" + book) && !QFile::copy(data + "/" + book, dir.filePath(book))) return false;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(dir.path());
-        process.start(MORLAQUIN_PROGRAM, {});
-        return process.waitForStarted(10000);
+            if (QFile::exists(data + "/" + book) && !CopyIn(data + "/" + book)) return false;
+        return PipedProgram::Start(MORLAQUIN_PROGRAM, data + "/images");
     }
 
-    void Send(const std::string& line) {
-        process.write(QByteArray::fromStdString(line + "\n"));
-        process.waitForBytesWritten(1000);
-    }
-
-    // The next line, or nothing when none comes within the time.
-    std::optional<std::string> Line(int ms) {
-        QDeadlineTimer deadline(ms);
-        while (!process.canReadLine()) {
-            if (deadline.hasExpired() || !process.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-                if (!process.canReadLine()) return std::nullopt;
-        }
-        std::string line = process.readLine().toStdString();
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-        lines.push_back(line);
-        return line;
-    }
-
-    // Reads until a line that the test is waiting for; the lines before it
-    // must be thinking lines.
+    // Reads until a line that the test is waiting for.
     std::optional<std::string> Until(int ms, const std::function<bool(const std::string&)>& wanted) {
-        QDeadlineTimer deadline(ms);
-        while (!deadline.hasExpired()) {
-            const auto line = Line(static_cast<int>(deadline.remainingTime()));
-            if (!line) return std::nullopt;
-            if (wanted(*line)) return line;
-        }
-        return std::nullopt;
+        return LineWhere(wanted, ms);
     }
-
-    QProcess process;
-    QTemporaryDir dir;
-    std::vector<std::string> lines;
 };
 
 bool IsMoveOrResult(const std::string& line) { return line.starts_with("move ") || IsResultLine(line); }
@@ -260,10 +187,8 @@ private slots:
 
         e.Send("result 1/2-1/2 {enough}");
         e.Send("quit");
-        QVERIFY(e.process.waitForFinished(5000));
-        QCOMPARE(e.process.exitStatus(), QProcess::NormalExit);
-        while (e.Line(100)) {
-        }
+        const std::optional<int> status = e.WaitExit(5000);
+        QVERIFY(status && WIFEXITED(*status));
         AllLinesAreProtocolLines(e);
     }
 };

@@ -61,33 +61,16 @@ bool IsThinkingLine(const std::string& line) {
     return thinking.match(QString::fromStdString(line)).hasMatch();
 }
 
-// The game as the test sees it, on the engine's own board.
-class Game {
+// The game as the test sees it.
+class Game : public KeptGame {
 public:
-    Game() {
-        ResetEngineState();
-        SetupStartPosition(&GameBoard);
-    }
-
-    // Plays a move in coordinate form ("e2e4", "e7e8q"); false when it is
-    // no legal move.
-    bool Play(const std::string& text) {
-        for (const Move m : LegalMoves()) {
-            if (CoordinateText(m) == text) {
-                MakeMove(&GameBoard, m, &GameBoard.Pos);
-                return true;
-            }
-        }
-        return false;
-    }
-
     // Some legal move for the side to move.
     std::string AnyMove() const {
-        const auto moves = LegalMoves();
+        const auto moves = Legal();
         return moves.empty() ? std::string() : CoordinateText(moves.back());
     }
 
-    bool WhiteToMove() const { return GameBoard.Pos.SideToMove == WHITE; }
+    bool WhiteToMove() const { return SideToMove() == WHITE; }
 };
 
 std::string Join(const std::vector<std::string>& lines) {

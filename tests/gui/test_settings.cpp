@@ -106,10 +106,9 @@ private slots:
         ResetWindowTest();
         // A folder of the program's own: it reads and writes its files there.
         here = std::make_unique<WorkingDirectory>();
-        const QString data = QCoreApplication::applicationDirPath() + "/data";
-        QVERIFY(QFile::link(data + "/images", here->path() + "/images"));
-        QVERIFY(QFile::link(data + "/sounds", here->path() + "/sounds"));
-        QVERIFY(QFile::copy(data + "/MLPersonalities.ini", here->path() + "/MLPersonalities.ini"));
+        QVERIFY(here->LinkShipped("images"));
+        QVERIFY(here->LinkShipped("sounds"));
+        QVERIFY(QFile::copy(ShippedData() + "/MLPersonalities.ini", here->path() + "/MLPersonalities.ini"));
     }
 
     void cleanup() {

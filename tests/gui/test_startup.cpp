@@ -38,7 +38,7 @@ class StartupTest : public QObject, public WindowFixture<> {
 
 private slots:
     // The data the build puts beside the tests.
-    void initTestCase() { dataDir = QCoreApplication::applicationDirPath() + "/data"; }
+    void initTestCase() { dataDir = ShippedData(); }
 
     void init() { ResetWindowTest(); }
 
@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(HelpFile(), dataDir + "/rovik.html");
         w.reset();
         // A working directory with the program's data is the start-up directory.
-        QVERIFY(QFile::link(dataDir + "/images", elsewhere.path() + "/images"));
+        QVERIFY(elsewhere.LinkShipped("images"));
         QCOMPARE(QString::fromStdString(StartupDirectory()), QDir::currentPath());
     }
 
@@ -91,7 +91,7 @@ private slots:
 
     void aFolderWithTheProgramsFilesServesAsBoth() {
         WorkingDirectory here;
-        QVERIFY(QFile::link(dataDir + "/images", here.path() + "/images"));
+        QVERIFY(here.LinkShipped("images"));
         MakeWindow();
         QCOMPARE(QString::fromStdString(w->UserDir), here.path());
         TfrmPersonality dialog(w.get());
@@ -167,7 +167,7 @@ private slots:
         QFETCH(QString, content);
         QFETCH(bool, usable);
         WorkingDirectory here;
-        QVERIFY(QFile::link(dataDir + "/images", here.path() + "/images"));
+        QVERIFY(here.LinkShipped("images"));
         if (!content.isEmpty()) {
             QVERIFY(QDir().mkdir("sounds"));
             if (content == "ship") {

@@ -8,10 +8,12 @@
 
 #include "BoardView.h"
 #include "guiglobals.h"
-#include "play_fixture.h"
+#include "gui_fixture.h"
+#include "rootsearch.h"
+#include "test_position.h"
 #include "xboard.h"
 
-class StatusTest : public QObject, public WindowFixture<PlayWindow> {
+class StatusTest : public QObject, public WindowFixture<TestWindow> {
     Q_OBJECT
 
     QString Status() const { return w->lblStatus->text(); }
@@ -23,18 +25,13 @@ class StatusTest : public QObject, public WindowFixture<PlayWindow> {
 
     // A person's drag from one square to another on the shown board.
     void Drag(const std::string& move) {
-        const int half = static_cast<int>(w->BoardBitmap.width() * 2.0 / 17.0 / 2);
-        auto centre = [&](const std::string& name) { return w->SquarePlace(SquareFromName(name)) + QPoint(half, half); };
-        QTest::mousePress(w->pntBoard, Qt::LeftButton, Qt::NoModifier, centre(move.substr(0, 2)));
-        QTest::mouseMove(w->pntBoard, centre(move.substr(2, 2)));
-        QTest::mouseRelease(w->pntBoard, Qt::LeftButton, Qt::NoModifier, centre(move.substr(2, 2)));
+        w->Drag(SquareFromName(move.substr(0, 2)), w->SquareCentre(SquareFromName(move.substr(2, 2))));
     }
 
 private slots:
     void init() {
         ResetWindowTest();
-        PonderEnabled = false;
-        MakeWindow();
+        MakeThinkingWindow();
     }
 
     void cleanup() { CloseWindow(); }

@@ -53,8 +53,7 @@ class WindowLayoutTest : public QObject, public WindowFixture<> {
 
 private slots:
     void init() {
-        ResetWindowTest();
-        MakeWindow();
+        BeginWindowTest();
         QVERIFY(ShowWindow());
     }
 

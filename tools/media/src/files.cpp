@@ -89,12 +89,12 @@ bool writeWav(const QString& path, const std::vector<int16_t>& samples, int rate
 bool keyIsClean(const QImage& image, QString* why)
 {
     const QImage img = image.convertToFormat(QImage::Format_RGB32);
-    const QRgb key = kKey & 0xFFFFFF;
+    const QRgb key = kKey;
     int keyPixels = 0;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
             const QRgb c = img.pixel(x, y) & 0xFFFFFF;
-            if (c == key) {
+            if (isKey(c)) {
                 ++keyPixels;
                 continue;
             }

@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 using namespace media;
 
@@ -38,7 +39,7 @@ bool touchesEdge(const QImage& img)
     const int w = img.width(), h = img.height();
     for (int i = 0; i < w; ++i)
         for (int j = 0; j < h; ++j)
-            if ((i == 0 || j == 0 || i == w - 1 || j == h - 1) && (img.pixel(i, j) & 0xFFFFFF) != (kKey & 0xFFFFFF))
+            if ((i == 0 || j == 0 || i == w - 1 || j == h - 1) && !isKey(img.pixel(i, j)))
                 return true;
     return false;
 }
@@ -69,23 +70,23 @@ int generate(const QString& out)
     bool ok = true;
     int files = 0;
     for (const SetStyle& st : setStyles()) {
-        const QString dir = out + QStringLiteral("/images/") + QLatin1String(st.name);
+        const QString dir = setDirectory(out, QLatin1String(st.name));
         if (!check(QDir().mkpath(dir), QStringLiteral("create ") + dir))
             return 1;
-        ok &= writeAndVerify(makeBoard(st), dir + QStringLiteral("/board.bmp"), false);
-        ok &= writeAndVerify(makeMarker(st), dir + QStringLiteral("/moved.bmp"), true);
+        ok &= writeAndVerify(makeBoard(st), dir + QLatin1String(kBoardFile), false);
+        ok &= writeAndVerify(makeMarker(st), dir + QLatin1String(kMarkerFile), true);
         files += 2;
         for (int i = 0; i < 12; ++i) {
-            ok &= writeAndVerify(makePiece(st, i % 6 + 1, i / 6), dir + QLatin1Char('/') + QLatin1String(kPieceFiles[i]),
-                                 true, true);
+            ok &= writeAndVerify(makePiece(st, i % 6 + 1, i / 6), dir + QLatin1String(kPieceFiles[i]), true, true);
             ++files;
         }
     }
     const QString images = out + QStringLiteral("/images/");
-    ok &= check(makeSplash().save(images + QStringLiteral("splash.png")), QStringLiteral("splash.png"));
-    ok &= check(makeAbout().save(images + QStringLiteral("about.png")), QStringLiteral("about.png"));
-    ok &= check(makeIcon().save(images + QStringLiteral("morlaquin.png")), QStringLiteral("morlaquin.png"));
-    files += 3;
+    for (const auto& [name, image] : {std::pair{"splash.png", makeSplash()}, std::pair{"about.png", makeAbout()},
+                                      std::pair{"morlaquin.png", makeIcon()}}) {
+        ok &= check(image.save(images + QLatin1String(name)), QLatin1String(name));
+        ++files;
+    }
 
     const QString sounds = out + QStringLiteral("/sounds");
     ok &= check(QDir().mkpath(sounds), QStringLiteral("create ") + sounds);

@@ -14,6 +14,8 @@ namespace media {
 
 // Background of every piece and marker bitmap; the program makes it transparent.
 inline constexpr QRgb kKey = 0xFF000000u | BOARD_KEY_RGB;
+// A pixel of the key colour, whatever its alpha.
+inline bool isKey(QRgb c) { return (c & 0xFFFFFF) == BOARD_KEY_RGB; }
 
 inline constexpr int kBoardSize = 425;  // squares of 50 pixels
 inline constexpr int kPieceSize = 128;  // scaled down to a tenth of the board
@@ -55,6 +57,9 @@ struct SetStyle {
 
 const std::vector<SetStyle>& setStyles();
 
+// A square image of the side, transparent, to paint antialiased art on.
+QImage transparentCanvas(int side);
+
 // Small deterministic noise, so the output is the same on every run.
 class Noise {
 public:
@@ -93,6 +98,10 @@ QImage composePreview(const QString& dataDir, const QString& set, int side, bool
 // Every piece and marker bitmap of every set as stored, key and all.
 QImage composeSheet(const QString& dataDir);
 
+// A piece set's folder in a data folder, ending in '/', and its files.
+QString setDirectory(const QString& dataDir, const QString& set);
+inline constexpr const char* kBoardFile = "board.bmp";
+inline constexpr const char* kMarkerFile = "moved.bmp";
 // Piece image file names, image index = type - 1 + 6 * colour.
 extern const char* const kPieceFiles[12];
 

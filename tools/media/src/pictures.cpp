@@ -124,8 +124,7 @@ QImage makeAbout() { return picture(300, 200, 92, 38); }
 QImage makeIcon()
 {
     const int n = 256;
-    QImage img(n, n, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
+    QImage img = transparentCanvas(n);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
 

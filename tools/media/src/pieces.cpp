@@ -157,8 +157,7 @@ QImage makePieceArt(const SetStyle& style, int type, int colour, int size)
                                         : parts.outer;
     const QPainterPath lines = parts.outer.subtracted(shape); // the cut-outs
 
-    QImage art(size, size, QImage::Format_ARGB32_Premultiplied);
-    art.fill(Qt::transparent);
+    QImage art = transparentCanvas(size);
     QPainter p(&art);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
@@ -193,8 +192,7 @@ QImage makeMarker(const SetStyle& style)
     // A coloured corner in the top-left of the square: the image is drawn at the
     // square's top-left corner, so this is the one place it lines up exactly.
     const double n = kPieceSize, leg = 0.34 * n, edge = 0.03 * n;
-    QImage art(kPieceSize, kPieceSize, QImage::Format_ARGB32_Premultiplied);
-    art.fill(Qt::transparent);
+    QImage art = transparentCanvas(kPieceSize);
     QPainter p(&art);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);

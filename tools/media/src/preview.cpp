@@ -23,7 +23,7 @@ QImage loadKeyed(const QString& path, int size)
     for (int y = 0; y < img.height(); ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < img.width(); ++x)
-            if ((line[x] & 0xFFFFFF) == (kKey & 0xFFFFFF))
+            if (isKey(line[x]))
                 line[x] = 0;
     }
     return img.convertToFormat(QImage::Format_ARGB32_Premultiplied)
@@ -44,10 +44,10 @@ QColor labelColour(const QString& set)
 
 QImage composePreview(const QString& dataDir, const QString& set, int s, bool whiteAtBottom)
 {
-    const QString dir = dataDir + QStringLiteral("/images/") + set + QLatin1Char('/');
-    QImage board(dir + QStringLiteral("board.bmp"));
+    const QString dir = setDirectory(dataDir, set);
+    QImage board(dir + QLatin1String(kBoardFile));
     if (board.isNull()) {
-        std::fprintf(stderr, "cannot read %sboard.bmp\n", qPrintable(dir));
+        std::fprintf(stderr, "cannot read %s%s\n", qPrintable(dir), kBoardFile);
         return QImage();
     }
     board = board.convertToFormat(QImage::Format_RGB32).scaled(s, s, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -59,7 +59,7 @@ QImage composePreview(const QString& dataDir, const QString& set, int s, bool wh
         if (pieces[i].isNull())
             return QImage();
     }
-    const QImage moved = loadKeyed(dir + QStringLiteral("moved.bmp"), piece);
+    const QImage moved = loadKeyed(dir + QLatin1String(kMarkerFile), piece);
     if (moved.isNull())
         return QImage();
 
@@ -115,9 +115,9 @@ QImage composeSheet(const QString& dataDir)
     sheet.fill(QColor(60, 60, 60));
     QPainter p(&sheet);
     for (size_t s = 0; s < styles.size(); ++s) {
-        const QString dir = dataDir + QStringLiteral("/images/") + QLatin1String(styles[s].name) + QLatin1Char('/');
+        const QString dir = setDirectory(dataDir, QLatin1String(styles[s].name));
         for (int i = 0; i < 13; ++i) {
-            const QImage img(dir + QLatin1String(i < 12 ? kPieceFiles[i] : "moved.bmp"));
+            const QImage img(dir + QLatin1String(i < 12 ? kPieceFiles[i] : kMarkerFile));
             if (img.isNull()) {
                 std::fprintf(stderr, "cannot read %s\n", qPrintable(dir));
                 return QImage();

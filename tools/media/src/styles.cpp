@@ -4,6 +4,18 @@
 
 namespace media {
 
+QString setDirectory(const QString& dataDir, const QString& set)
+{
+    return dataDir + QStringLiteral("/images/") + set + QLatin1Char('/');
+}
+
+QImage transparentCanvas(int side)
+{
+    QImage img(side, side, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    return img;
+}
+
 const char* const kPieceFiles[12] = {
     "pawn.bmp",  "knight.bmp",  "bishop.bmp",  "rook.bmp",  "queen.bmp",  "king.bmp",
     "bpawn.bmp", "bknight.bmp", "bbishop.bmp", "brook.bmp", "bqueen.bmp", "bking.bmp",

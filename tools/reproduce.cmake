@@ -1,7 +1,11 @@
-# Runs the generator into OUT and compares every file it writes with the one
-# shipped under DATA.
+# Runs a generator into OUT and compares every file it writes with the one
+# shipped under DATA. ARGS: the generator's arguments, '|' between them, with
+# {OUT} standing for the output folder.
 file(REMOVE_RECURSE ${OUT})
-execute_process(COMMAND ${GENERATOR} --out ${OUT} RESULT_VARIABLE status)
+file(MAKE_DIRECTORY ${OUT})
+string(REPLACE "{OUT}" "${OUT}" args "${ARGS}")
+string(REPLACE "|" ";" args "${args}")
+execute_process(COMMAND ${GENERATOR} ${args} RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "the generator failed (${status})")
 endif()
@@ -24,6 +28,6 @@ foreach(name IN LISTS made)
 endforeach()
 if(differ)
   string(REPLACE ";" "\n  " differ "${differ}")
-  message(FATAL_ERROR "these files differ from the shipped ones (run the generator with --out data):\n  ${differ}")
+  message(FATAL_ERROR "these files differ from the shipped ones (run the generator into data/):\n  ${differ}")
 endif()
 message(STATUS "${count} files as shipped")
