@@ -15,6 +15,7 @@
 #include <string>
 
 #include "BoardLayout.h"
+#include "PieceSetFiles.h"
 #include "ChessGUI.h"
 #include "bitboard.h"
 #include "guiglobals.h"
@@ -101,7 +102,7 @@ bool TfrmWinRovik::LoadPieceSet(const std::string& dir, std::string* failedFile)
     QImage board;
     QImage moved;
     QImage pieces[12];
-    if (!load("board.bmp", &board) || !load("moved.bmp", &moved)) return false;
+    if (!load(BoardBitmapName, &board) || !load(MovedBitmapName, &moved)) return false;
     for (int i = 0; i < 12; ++i)
         if (!load(PieceBitmapNames[i], &pieces[i])) return false;
 

@@ -11,24 +11,17 @@
 #include "ChessGUI.h"
 #include "colours.h"
 #include "messageboxes.h"
+#include "PieceSetFiles.h"
 
 namespace {
 
-struct PieceSetRow {
-    QAction* TfrmWinRovik::*item;
-    const char* dir;  // below the start-up directory
-    int textColour;
+// The sets' items, in the order of PieceSetStyles. Each set comes with a
+// black background.
+QAction* TfrmWinRovik::* const PieceSets[] = {
+    &TfrmWinRovik::DefaultPieces, &TfrmWinRovik::StonePieces,  &TfrmWinRovik::NewsPieces,
+    &TfrmWinRovik::ChallengerPieces, &TfrmWinRovik::ModernPieces, &TfrmWinRovik::Modern2Pieces,
 };
-
-// Each set comes with a black background.
-const PieceSetRow PieceSets[] = {
-    {&TfrmWinRovik::DefaultPieces, "/images/wood/", 0x036281},
-    {&TfrmWinRovik::StonePieces, "/images/marble/", 0xA46F00},
-    {&TfrmWinRovik::NewsPieces, "/images/news/", 0x808000},
-    {&TfrmWinRovik::ChallengerPieces, "/images/challenger/", 0xA46F00},
-    {&TfrmWinRovik::ModernPieces, "/images/modern/", 0xC0C0C0},
-    {&TfrmWinRovik::Modern2Pieces, "/images/modern2/", 0xA46F00},
-};
+static_assert(std::size(PieceSets) == std::size(PieceSetStyles));
 
 // The widget keeps the application's colours, whatever its parent's.
 void KeepStandardColours(QWidget* widget) {
@@ -59,20 +52,20 @@ bool AskColour(QWidget* owner, QColorDialog*& dialog, int* colour) {
 }  // namespace
 
 void TfrmWinRovik::MarkPieceSet(int row) {
-    for (int i = 0; i < static_cast<int>(std::size(PieceSets)); ++i) (this->*PieceSets[i].item)->setChecked(i == row);
-    PieceSetDir = AppDir + PieceSets[row].dir;
+    for (int i = 0; i < static_cast<int>(std::size(PieceSets)); ++i) (this->*PieceSets[i])->setChecked(i == row);
+    PieceSetDir = AppDir + "/images/" + PieceSetStyles[row].folder + "/";
 }
 
 int TfrmWinRovik::CheckedPieceSet() const {
     for (int i = 0; i < static_cast<int>(std::size(PieceSets)); ++i)
-        if ((this->*PieceSets[i].item)->isChecked()) return i;
+        if ((this->*PieceSets[i])->isChecked()) return i;
     return 0;
 }
 
 void TfrmWinRovik::ChoosePieceSet(int row) {
     const int previous = CheckedPieceSet(), text = TextColour(), background = BackgroundColour();
     MarkPieceSet(row);
-    SetTextColour(PieceSets[row].textColour);
+    SetTextColour(PieceSetStyles[row].textColour);
     SetBackgroundColour(0);
     if (!LoadImages()) {
         // The set in use stays (the message is shown), with its colours.

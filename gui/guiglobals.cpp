@@ -36,10 +36,6 @@ std::atomic<int> UserMovePromotion;
 
 std::string PendingPositionText;
 
-const std::string PieceBitmapNames[12] = {
-    "pawn.bmp",  "knight.bmp",  "bishop.bmp",  "rook.bmp",  "queen.bmp",  "king.bmp",
-    "bpawn.bmp", "bknight.bmp", "bbishop.bmp", "brook.bmp", "bqueen.bmp", "bking.bmp",
-};
 
 u8 PositionSetUp;
 u8 ResetFields;

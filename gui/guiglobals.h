@@ -73,6 +73,3 @@ extern std::string PendingPositionText;
 // Start-up values of everything above.
 void ResetGuiState();
 
-// The piece bitmaps' file names in a piece set's folder: white pawn to king,
-// then black.
-extern const std::string PieceBitmapNames[12];

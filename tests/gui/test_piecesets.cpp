@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "BoardLayout.h"
+#include "PieceSetFiles.h"
 #include "gui_fixture.h"
 #include "guiglobals.h"
 
@@ -35,8 +36,8 @@ private slots:
     void initTestCase() { ResetWindowTest(); }
 
     void theBitmapNames() {
-        QCOMPARE(PieceBitmapNames[0], std::string("pawn.bmp"));
-        QCOMPARE(PieceBitmapNames[11], std::string("bking.bmp"));
+        QCOMPARE(std::string(PieceBitmapNames[0]), std::string("pawn.bmp"));
+        QCOMPARE(std::string(PieceBitmapNames[11]), std::string("bking.bmp"));
     }
 
     void everyFigureShowsItsColour_data() {
@@ -48,7 +49,7 @@ private slots:
             if (!QFile::exists(images.filePath(set + "/board.bmp"))) continue;  // not a piece set
             ++sets;
             for (int i = 0; i < 12; ++i) {
-                const QString name = set + "/" + QString::fromStdString(PieceBitmapNames[i]);
+                const QString name = set + "/" + QString::fromLatin1(PieceBitmapNames[i]);
                 QTest::newRow(qPrintable(name)) << images.filePath(name) << (i < 6);
             }
         }

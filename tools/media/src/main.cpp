@@ -73,11 +73,11 @@ int generate(const QString& out)
         const QString dir = setDirectory(out, QLatin1String(st.name));
         if (!check(QDir().mkpath(dir), QStringLiteral("create ") + dir))
             return 1;
-        ok &= writeAndVerify(makeBoard(st), dir + QLatin1String(kBoardFile), false);
-        ok &= writeAndVerify(makeMarker(st), dir + QLatin1String(kMarkerFile), true);
+        ok &= writeAndVerify(makeBoard(st), dir + QLatin1String(BoardBitmapName), false);
+        ok &= writeAndVerify(makeMarker(st), dir + QLatin1String(MovedBitmapName), true);
         files += 2;
         for (int i = 0; i < 12; ++i) {
-            ok &= writeAndVerify(makePiece(st, i % 6 + 1, i / 6), dir + QLatin1String(kPieceFiles[i]), true, true);
+            ok &= writeAndVerify(makePiece(st, i % 6 + 1, i / 6), dir + QLatin1String(PieceBitmapNames[i]), true, true);
             ++files;
         }
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "BoardLayout.h"
+#include "PieceSetFiles.h"
 
 namespace media {
 
@@ -98,11 +99,7 @@ QImage composePreview(const QString& dataDir, const QString& set, int side, bool
 // Every piece and marker bitmap of every set as stored, key and all.
 QImage composeSheet(const QString& dataDir);
 
-// A piece set's folder in a data folder, ending in '/', and its files.
+// A piece set's folder in a data folder, ending in '/' (its files: PieceSetFiles.h).
 QString setDirectory(const QString& dataDir, const QString& set);
-inline constexpr const char* kBoardFile = "board.bmp";
-inline constexpr const char* kMarkerFile = "moved.bmp";
-// Piece image file names, image index = type - 1 + 6 * colour.
-extern const char* const kPieceFiles[12];
 
 } // namespace media

@@ -32,11 +32,10 @@ QImage loadKeyed(const QString& path, int size)
 
 QColor labelColour(const QString& set)
 {
-    // The sets' text colours, as the program's colour integers 0x00BBGGRR.
+    // The set's text colour, as the program's colour integer 0x00BBGGRR.
     unsigned v = 0x808000;
-    if (set == QLatin1String("wood")) v = 0x036281;
-    else if (set == QLatin1String("marble") || set == QLatin1String("challenger") || set == QLatin1String("modern2")) v = 0xA46F00;
-    else if (set == QLatin1String("modern")) v = 0xC0C0C0;
+    for (const PieceSetStyle& style : PieceSetStyles)
+        if (set == QLatin1String(style.folder)) v = static_cast<unsigned>(style.textColour);
     return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
 }
 
@@ -45,9 +44,9 @@ QColor labelColour(const QString& set)
 QImage composePreview(const QString& dataDir, const QString& set, int s, bool whiteAtBottom)
 {
     const QString dir = setDirectory(dataDir, set);
-    QImage board(dir + QLatin1String(kBoardFile));
+    QImage board(dir + QLatin1String(BoardBitmapName));
     if (board.isNull()) {
-        std::fprintf(stderr, "cannot read %s%s\n", qPrintable(dir), kBoardFile);
+        std::fprintf(stderr, "cannot read %s%s\n", qPrintable(dir), BoardBitmapName);
         return QImage();
     }
     board = board.convertToFormat(QImage::Format_RGB32).scaled(s, s, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -55,11 +54,11 @@ QImage composePreview(const QString& dataDir, const QString& set, int s, bool wh
 
     QImage pieces[12];
     for (int i = 0; i < 12; ++i) {
-        pieces[i] = loadKeyed(dir + QLatin1String(kPieceFiles[i]), piece);
+        pieces[i] = loadKeyed(dir + QLatin1String(PieceBitmapNames[i]), piece);
         if (pieces[i].isNull())
             return QImage();
     }
-    const QImage moved = loadKeyed(dir + QLatin1String(kMarkerFile), piece);
+    const QImage moved = loadKeyed(dir + QLatin1String(MovedBitmapName), piece);
     if (moved.isNull())
         return QImage();
 
@@ -117,7 +116,7 @@ QImage composeSheet(const QString& dataDir)
     for (size_t s = 0; s < styles.size(); ++s) {
         const QString dir = setDirectory(dataDir, QLatin1String(styles[s].name));
         for (int i = 0; i < 13; ++i) {
-            const QImage img(dir + QLatin1String(i < 12 ? kPieceFiles[i] : kMarkerFile));
+            const QImage img(dir + QLatin1String(i < 12 ? PieceBitmapNames[i] : MovedBitmapName));
             if (img.isNull()) {
                 std::fprintf(stderr, "cannot read %s\n", qPrintable(dir));
                 return QImage();

@@ -16,10 +16,6 @@ QImage transparentCanvas(int side)
     return img;
 }
 
-const char* const kPieceFiles[12] = {
-    "pawn.bmp",  "knight.bmp",  "bishop.bmp",  "rook.bmp",  "queen.bmp",  "king.bmp",
-    "bpawn.bmp", "bknight.bmp", "bbishop.bmp", "brook.bmp", "bqueen.bmp", "bking.bmp",
-};
 
 const std::vector<SetStyle>& setStyles()
 {
