@@ -25,6 +25,7 @@
 
 #include "inifile.h"
 #include "jpegpicture.h"
+#include "dialogs/Personality.h"
 
 namespace {
 
@@ -607,12 +608,10 @@ bool WriteIni(const QString& path) {
         const QString section = "PERSONALITY" + QString::number(n++);
         ini.WriteString(section, "Name", who.name);
         ini.WriteString(section, "Description", EscapeLines(who.description));
-        const std::pair<const char*, int> values[] = {
-            {"PawnValue", who.pawn},         {"KnightValue", who.knight},    {"BishopValue", who.bishop},
-            {"RookValue", who.rook},         {"QueenValue", who.queen},      {"Positional", who.positional},
-            {"Kingsafety", who.kingSafety},  {"Passed", who.passed},         {"Mobility", who.mobility},
-            {"Blunder", who.blunder},        {"Speed", who.speed}};
-        for (const auto& [key, value] : values) ini.WriteInteger(section, key, value);
+        const int values[11] = {who.pawn,     who.knight,     who.bishop,     who.rook,
+                                who.queen,    who.positional, who.kingSafety, who.passed,
+                                who.mobility, who.blunder,    who.speed};
+        for (int i = 0; i < 11; ++i) ini.WriteInteger(section, PersonalityValueKeys[i], values[i]);
         if (who.isDefault) ini.WriteInteger(section, "Default", who.isDefault);
     }
     if (!ini.Commit()) {

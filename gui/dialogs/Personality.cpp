@@ -129,17 +129,10 @@ TfrmPersonality::TfrmPersonality(QWidget* parent) : QDialog(parent) {
         g->setColumnMinimumWidth(2, 100);
     }
 
-    Settings[0] = {cboxPawn, "PawnValue", 100};
-    Settings[1] = {cboxKnight, "KnightValue", 300};
-    Settings[2] = {cboxBishop, "BishopValue", 300};
-    Settings[3] = {cboxRook, "RookValue", 500};
-    Settings[4] = {cboxQueen, "QueenValue", 1000};
-    Settings[5] = {cboxPositional, "Positional", 100};
-    Settings[6] = {cboxSafety, "Kingsafety", 100};
-    Settings[7] = {cboxPassed, "Passed", 100};
-    Settings[8] = {cboxMobility, "Mobility", 100};
-    Settings[9] = {cboxBlunder, "Blunder", 0};
-    Settings[10] = {cboxSpeed, "Speed", 100};
+    QComboBox* const boxes[11] = {cboxPawn,   cboxKnight, cboxBishop,   cboxRook,    cboxQueen, cboxPositional,
+                                  cboxSafety, cboxPassed, cboxMobility, cboxBlunder, cboxSpeed};
+    const int readDefaults[11] = {100, 300, 300, 500, 1000, 100, 100, 100, 100, 0, 100};
+    for (int i = 0; i < 11; ++i) Settings[i] = {boxes[i], PersonalityValueKeys[i], readDefaults[i]};
 
     btnNew = new QPushButton("&New", this);
     btnNew->setObjectName("btnNew");

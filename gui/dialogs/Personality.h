@@ -18,6 +18,12 @@ class QPushButton;
 // The Name of a section that holds no personality.
 inline constexpr const char* EMPTY_NAME_SENTINEL = "Sommer heel leeg!?";
 
+// A personality's value keys, in the file's order.
+inline constexpr const char* PersonalityValueKeys[11] = {
+    "PawnValue",  "KnightValue", "BishopValue", "RookValue", "QueenValue", "Positional",
+    "Kingsafety", "Passed",      "Mobility",    "Blunder",   "Speed",
+};
+
 // Sections probed by name, and empty slots counted before a scan stops.
 constexpr int PERSONALITY_SLOTS = 200;
 
