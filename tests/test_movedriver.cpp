@@ -25,7 +25,7 @@ constexpr double Unlimited = std::numeric_limits<double>::infinity();
 
 MoveBudgetInputs Blitz(int minutes, int bonus, int ownMoves, double used, double left, double speed = 100) {
     MoveBudgetInputs in;
-    in.timeControlType = 2;
+    in.timeControlType = TIME_BLITZ;
     in.blitzMinutes = minutes;
     in.blitzBonus = bonus;
     in.ownMoves = ownMoves;
@@ -37,7 +37,7 @@ MoveBudgetInputs Blitz(int minutes, int bonus, int ownMoves, double used, double
 
 MoveBudgetInputs Tournament(int moves, int minutes, int rest, int ownMoves, double used, double left) {
     MoveBudgetInputs in;
-    in.timeControlType = 4;
+    in.timeControlType = TIME_TOURNAMENT;
     in.tournamentMoves = moves;
     in.tournamentMinutes = minutes;
     in.tournamentRest = rest;
@@ -49,7 +49,7 @@ MoveBudgetInputs Tournament(int moves, int minutes, int rest, int ownMoves, doub
 
 MoveBudgetInputs Seconds(bool valid, int seconds, double speed) {
     MoveBudgetInputs in;
-    in.timeControlType = 1;
+    in.timeControlType = TIME_PER_MOVE;
     in.secondsValid = valid;
     in.secondsPerMove = seconds;
     in.speedPercent = speed;

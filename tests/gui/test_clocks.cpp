@@ -441,7 +441,7 @@ private slots:
         frmLevels->pcontrLevel->setCurrentWidget(frmLevels->Sheet2);
         frmLevels->cboxBlitz1->setEditText("x");
         frmLevels->cboxSecs1->setEditText("abc");
-        w->ApplyLevel(0);
+        w->ApplyLevel(LEVEL_CHOSEN);
         QCOMPARE(boxes.shown.size(), std::size_t(1));
         QCOMPARE(TimeControlType.load(), 1);
         QCOMPARE(TargetTimeMs, 7000.0);
@@ -464,7 +464,7 @@ private slots:
 
     void noPeriodLengthOfZeroReachesTheClocks() {
         // The protocol and the settings file write the globals directly.
-        TimeControlType = 4;
+        TimeControlType = TIME_TOURNAMENT;
         TournamentMoves = 0;
         TournamentMinutes = 1;
         TournamentRest = 0;

@@ -53,7 +53,7 @@ class ComputerMoveTest : public QObject, public WindowFixture<> {
     // The computer plays the side to move at st seconds a move, its budget
     // scaled by speed percent, on the real clock.
     void Level(const char* seconds, int speed) {
-        TimeControlType = 1;
+        TimeControlType = TIME_PER_MOVE;
         if (frmLevels == nullptr) frmLevels = new TfrmLevels(w.get());
         frmLevels->cboxSecs1->setEditText(seconds);
         SpeedPercent = speed;
@@ -378,7 +378,7 @@ private slots:
             const int ply = w->CurrentPly;
             if (mouse) {
                 w->Drag(MoveFrom(m), w->SquareCentre(MoveTo(m)));
-            } else if (w->PlayFromTo(MoveFrom(m), MoveTo(m), 0) == 1) {
+            } else if (w->PlayFromTo(MoveFrom(m), MoveTo(m), 0) == PLAY_MOVED) {
                 HumanToMove = false;
             }
             QCOMPARE(w->CurrentPly, ply + 1);

@@ -66,7 +66,7 @@ private slots:
     // A ping waits for everything before it, the engine's move included.
     void clockValuesFirstThenTheMoveThenTheReplyThenThePong() {
         ProtocolMode = true;
-        TimeControlType = 2;
+        TimeControlType = TIME_BLITZ;
         BlitzMinutes = 5;
         ComputerColour = 1;
         XboardTimeMs = 100000.0;

@@ -409,7 +409,7 @@ private slots:
         w->SaveGame1->setEnabled(false);
         w->lblScore->setText("0.35");
         w->lblPV->setText("PV: e4 e5");
-        TimeControlType = 2;
+        TimeControlType = TIME_BLITZ;
         BlitzMinutes = 5;
 
         Post(CMD_NEW_GAME);
@@ -452,7 +452,7 @@ private slots:
 
         AutoPlay = true;
         w->Autoplay->setChecked(true);
-        QCOMPARE(w->PlayFromTo(F6, G8, 0), 0);
+        QCOMPARE(w->PlayFromTo(F6, G8, 0), PLAY_ILLEGAL);
         QVERIFY(!PlayMoves(*w, {"b8c6"}));
         QCOMPARE(boxes.shown.size(), std::size_t(2));
         QCOMPARE(boxes.shown[0].text, QString("The game record is full: no more moves can be played."));

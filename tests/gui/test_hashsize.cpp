@@ -164,7 +164,7 @@ private slots:
         TestWindow& p = *w;
         p.thinks = true;
         p.realClock = true;
-        TimeControlType = 1;
+        TimeControlType = TIME_PER_MOVE;
         LevelsDialog(&p)->cboxSecs1->setEditText("2");
         UseBook = false;
         p.SetUp("r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8");

@@ -600,7 +600,7 @@ private slots:
         Open(Sample);
         QVERIFY(dialog->SelectPersonality("Tester"));
         w->realClock = true;
-        TimeControlType = 1;
+        TimeControlType = TIME_PER_MOVE;
         if (frmLevels == nullptr) frmLevels = new TfrmLevels(w.get());
         frmLevels->cboxSecs1->setEditText("1");
         SpeedPercent = 10;
@@ -631,7 +631,7 @@ private slots:
         PonderEnabled = false;
         UseBook = false;
         // Blitz with a few seconds left on each clock.
-        TimeControlType = 2;
+        TimeControlType = TIME_BLITZ;
         BlitzMinutes = 1;
         BlitzBonus = 1;
         w->realClock = true;

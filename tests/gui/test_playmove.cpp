@@ -125,7 +125,7 @@ private slots:
         LearnResult = 0.0;  // the computer's score already said black wins
         const int index = ListIndex("d8h4");
         QVERIFY(index >= 0);
-        QCOMPARE(w->PlayMove(index, false, true), 3);
+        QCOMPARE(w->PlayMove(index, false, true), PLAY_CHECKMATE);
         QCOMPARE(w->protocol, (std::vector<std::string>{"move d8h4", "0-1 {Black mates}"}));
         QVERIFY(boxes.shown.empty());
         // The known result is learned at once over the game's plies.

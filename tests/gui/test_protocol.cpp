@@ -110,7 +110,7 @@ void SetStartState(bool humanToMove) {
     HumanVsHuman = false;
     AutoPlay = true;
     InfiniteSearch = true;
-    TimeControlType = 2;
+    TimeControlType = TIME_BLITZ;
     BlitzMinutes = 5;
     BlitzBonus = 3;
     TournamentMoves = 30;
@@ -750,7 +750,7 @@ private slots:
         for (const bool engineWhite : {true, false}) {
             ResetForWindowTest(&boxes);
             MakeWindow();
-            TimeControlType = 2;
+            TimeControlType = TIME_BLITZ;
             BlitzMinutes = 5;
             BlitzBonus = 0;
             w->MoveStartTick = w->now;

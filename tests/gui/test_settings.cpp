@@ -215,7 +215,7 @@ private slots:
         levels->cboxTourn2->setEditText("90");
         levels->cboxTourn3->setEditText("15");
         levels->pcontrLevel->setCurrentWidget(levels->Sheet3);
-        w->ApplyLevel(0);
+        w->ApplyLevel(LEVEL_CHOSEN);
         w->ChallengerPieces->trigger();
         boxes.colours = {QColor(1, 2, 3), QColor(10, 20, 30)};
         w->TextColor1->trigger();
