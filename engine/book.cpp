@@ -8,6 +8,7 @@
 #include <initializer_list>
 
 #include "bitboard.h"
+#include "filewrite.h"
 #include "globals.h"
 
 namespace {
@@ -173,15 +174,21 @@ bool bookclass::ReadRecord(long long index, BookRecord* r) {
     return true;
 }
 
-bool bookclass::WriteRecord(long long index, const BookRecord& r) {
-    unsigned char bytes[BOOK_RECORD_BYTES];
+bool bookclass::WriteRecord(long long index, const BookRecord& r, const BookRecord& old) {
+    unsigned char bytes[BOOK_RECORD_BYTES], before[BOOK_RECORD_BYTES];
     BookRecordToBytes(r, bytes);
+    BookRecordToBytes(old, before);
     const off_t base = static_cast<off_t>(index) * BOOK_RECORD_BYTES;
-    for (;;) {
-        const ssize_t n = pwrite(fd_, bytes, sizeof bytes, base);
-        if (n < 0 && errno == EINTR) continue;
-        return n == static_cast<ssize_t>(sizeof bytes);
-    }
+    std::string reason;
+    if (RewriteInPlace(fd_, base, bytes, before, sizeof bytes, &reason)) return true;
+    writeError_ = reason;
+    return false;
+}
+
+std::string bookclass::TakeWriteError() {
+    std::string error;
+    error.swap(writeError_);
+    return error;
 }
 
 bookclass::Run bookclass::Lookup(const BookRecord& key) {
@@ -275,6 +282,7 @@ int bookclass::Learn(const Position* before, short move, float result) {
     for (long long i = run.first; i < run.count; ++i) {
         if (!ReadRecord(i, &r) || !BookKeyEqual(r, key)) return 0;
         if (!BookCodeEqual(r, key)) continue;
+        const BookRecord old = r;
         for (u32& slot : r.Slot) {
             if (slot == 0 || BookSlotMove(slot) != wanted) continue;
             u32 won = BookSlotWon(slot), lost = BookSlotLost(slot), drawn = BookSlotDrawn(slot);
@@ -291,7 +299,7 @@ int bookclass::Learn(const Position* before, short move, float result) {
             else
                 ++drawn;
             slot = MakeBookSlot(BookSlotMove(slot), won, lost, drawn);
-            return WriteRecord(i, r) ? 1 : 0;
+            return WriteRecord(i, r, old) ? 1 : 0;
         }
     }
     return 0;

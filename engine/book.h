@@ -3,6 +3,8 @@
 // rewritten in place when a game's result is learned.
 #pragma once
 
+#include <string>
+
 #include "types.h"
 
 constexpr int BOOK_RECORD_BYTES = 32;
@@ -59,8 +61,12 @@ public:
 
     // Adds the game's result (from white's view: 1 white won, 0 black won,
     // else a draw) to the stored move of the position before it; 1 when a
-    // record was rewritten.
+    // record was rewritten. A record that cannot be written is left as it
+    // was (0), and the reason kept for TakeWriteError.
     int Learn(const Position* before, short move, float result);
+
+    // Why the last rewrite failed since the last call ("" when none did).
+    std::string TakeWriteError();
 
     i32 LearnMask[2] = {0, 0};
 
@@ -71,8 +77,9 @@ private:
     };
     Run Lookup(const BookRecord& key);
     bool ReadRecord(long long index, BookRecord* r);
-    bool WriteRecord(long long index, const BookRecord& r);
+    bool WriteRecord(long long index, const BookRecord& r, const BookRecord& old);
 
     int fd_ = -1;
     bool writable_ = false;
+    std::string writeError_;
 };

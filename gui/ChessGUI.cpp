@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QShowEvent>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QFrame>
 #include <QGridLayout>
@@ -124,7 +125,9 @@ TfrmWinRovik::TfrmWinRovik(QWidget* parent)
 
     AppDir = StartupDirectory();
     UserDir = UserFilesDirectory(AppDir);
-    SettingsFile = QString::fromStdString(UserFilePath(AppDir, UserDir, "Morlaquin.ini"));
+    // A shipped file that could not be copied is said once the window stands.
+    QString copyFailure;
+    SettingsFile = QString::fromStdString(UserFilePath(AppDir, UserDir, "Morlaquin.ini", &copyFailure));
     PieceSetDir = AppDir + "/images/wood/";
     {
         // Without its pictures the window cannot start; protocol mode shows
@@ -158,7 +161,12 @@ TfrmWinRovik::TfrmWinRovik(QWidget* parent)
     ResetClocks();
     EngineSeedRandom(static_cast<unsigned>(std::time(nullptr)));
 
-    Book = std::make_unique<bookclass>(UserFilePath(AppDir, UserDir, "MLBook.lib").c_str());
+    {
+        QString failure;
+        BookFile = QString::fromStdString(UserFilePath(AppDir, UserDir, "MLBook.lib", &failure));
+        Book = std::make_unique<bookclass>(QFile::encodeName(BookFile).constData());
+        if (!failure.isEmpty()) copyFailure += (copyFailure.isEmpty() ? "" : "\n") + failure;
+    }
     StartBook = std::make_unique<startBookclass>();
     StartBook->LoadFromPgn(AppDir + "/StartBook.pgn");
     Pondering = false;
@@ -171,6 +179,7 @@ TfrmWinRovik::TfrmWinRovik(QWidget* parent)
 
     SetEngineHost(EngineLink.get());
     SetTimerEnabled(Timer1, true);
+    if (!copyFailure.isEmpty() && !ProtocolMode) ShowMessageBox(this, copyFailure, "Error");
 }
 
 TfrmWinRovik::~TfrmWinRovik() {
@@ -913,6 +922,13 @@ void TfrmWinRovik::BuildDisplayBoard() {
 void TfrmWinRovik::LearnGame(int lastPly) {
     const int plies = BookLearningEnabled ? std::min(lastPly, 60) : 0;
     for (int i = 0; i < plies; ++i) LearnMove(PositionHistory[i], MoveCodes[i], LearnResult);
+    // A rewrite that failed left its record as it was; said once a game.
+    if (!Book) return;
+    if (const std::string reason = Book->TakeWriteError(); !reason.empty() && !ProtocolMode)
+        ShowMessageBox(this,
+                       "The learning book " + BookFile + " could not be written:\n" +
+                           QString::fromLocal8Bit(reason),
+                       "Error");
 }
 
 void TfrmWinRovik::LearnMove(const Position& before, Move move, double result) {

@@ -312,6 +312,7 @@ public:
     // ---- Settings file and option menus (Settings.cpp).
     // The settings file, in the user's folder.
     QString SettingsFile;
+    QString BookFile;  // the learning book
     // The hash size last set, in megabytes; before that the menu's checked 4 MB.
     int HashSizeMB = 4;
     // Replaces both hash tables by ones of about the size asked (the power

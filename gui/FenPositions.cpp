@@ -11,6 +11,7 @@
 #include "WindowLife.h"
 #include "dialogs/dialogparts.h"
 #include "fen.h"
+#include "filewrite.h"
 #include "globals.h"
 #include "guiglobals.h"
 #include "hash.h"
@@ -130,7 +131,9 @@ void TfrmWinRovik::SavePosition1Click() {
     QString name;
     if (!ChooseFile(SaveDialog1, &name)) return;
     if (!name.contains(".fen")) name += ".fen";
-    std::ofstream out(LocalPath(name), std::ios::out | std::ios::trunc);
-    if (!out) return;
-    out << WriteFen(GameBoard.Pos, CurrentPly);
+    // The file holds the whole position or what it held before.
+    const std::string fen = WriteFen(GameBoard.Pos, CurrentPly);
+    if (std::string reason; !ReplaceFileWhole(LocalPath(name), fen, &reason) && !ProtocolMode)
+        ShowMessageBox(this, "The position could not be saved to " + name + ":\n" + QString::fromLocal8Bit(reason),
+                       "Error");
 }

@@ -11,6 +11,7 @@
 #include "dialogs/MLOpen.h"
 #include "dialogs/dialogparts.h"
 #include "dialogs/saveGame.h"
+#include "filewrite.h"
 #include "globals.h"
 #include "guiglobals.h"
 #include "messageboxes.h"
@@ -19,23 +20,6 @@
 #include "rootsearch.h"
 
 namespace {
-
-// Appends the whole text in one write; on any failure the file is left as
-// it was and the reason is given.
-bool AppendWhole(const QString& path, const QByteArray& text, QString* reason) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        *reason = file.errorString();
-        return false;
-    }
-    const qint64 before = file.size();
-    if (file.write(text) != text.size()) {
-        *reason = file.errorString();
-        file.resize(before);
-        return false;
-    }
-    return true;
-}
 
 // Plays a move token in the game board's position, trying the moves it may
 // mean in generated order: PLAY_ILLEGAL when none is legal, else PlayMove's
@@ -86,8 +70,12 @@ void TfrmWinRovik::SaveGamePgn() {
     for (int row = 0; 2 * row < CurrentPly; ++row)
         text += PgnMoveLine(row, Cell(0, row).toStdString(), Cell(1, row).toStdString()) + '\n';
 
-    if (QString reason; !AppendWhole(name, text, &reason))
-        ShowMessageBox(this, "The game could not be saved to " + name + ":\n" + reason, "Error");
+    // A game goes in whole or not at all.
+    if (std::string reason; !AppendToFileWhole(LocalPath(name), std::string_view(text.constData(), text.size()),
+                                               &reason) &&
+                            !ProtocolMode)
+        ShowMessageBox(this, "The game could not be saved to " + name + ":\n" + QString::fromLocal8Bit(reason),
+                       "Error");
     FinishWorker();
 }
 

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QSoundEffect>
 #include <QUrl>
@@ -15,6 +14,7 @@
 #include "ChessGUI.h"
 #include "dialogs/About.h"
 #include "dialogs/Debug.h"
+#include "filewrite.h"
 #include "guiglobals.h"
 #include "hash.h"
 #include "helpsystem.h"
@@ -53,16 +53,22 @@ std::string UserFilesDirectory(const std::string& startupDir) {
     return user.toStdString();
 }
 
-std::string UserFilePath(const std::string& startupDir, const std::string& userDir, const std::string& name) {
+std::string UserFilePath(const std::string& startupDir, const std::string& userDir, const std::string& name,
+                         QString* failure) {
     const QString path = QString::fromStdString(userDir + "/" + name);
     const QString shipped = QString::fromStdString(startupDir + "/" + name);
     if (!QFileInfo::exists(path) && QFileInfo(shipped).isFile() && path != shipped) {
         QFile from(shipped);
-        QSaveFile to(path);
-        if (from.open(QIODevice::ReadOnly) && to.open(QIODevice::WriteOnly)) {
-            const QByteArray bytes = from.readAll();
-            if (from.error() == QFileDevice::NoError && to.write(bytes) == bytes.size()) to.commit();
-        }
+        std::string reason;
+        QByteArray bytes;
+        if (from.open(QIODevice::ReadOnly)) bytes = from.readAll();
+        if (!from.isOpen() || from.error() != QFileDevice::NoError)
+            reason = from.errorString().toStdString();
+        else
+            ReplaceFileWhole(QFile::encodeName(path).toStdString(), std::string_view(bytes.constData(), bytes.size()),
+                             &reason);
+        if (!reason.empty() && failure)
+            *failure = QString("%1 could not be copied to %2: %3").arg(shipped, path, QString::fromLocal8Bit(reason));
     }
     return path.toStdString();
 }

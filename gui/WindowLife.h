@@ -20,8 +20,10 @@ std::string UserFilesDirectory(const std::string& startupDir);
 
 // The path of a file the program rewrites, in userDir. When userDir has
 // none yet, the one shipped in startupDir is copied there first (whole or
-// not at all).
-std::string UserFilePath(const std::string& startupDir, const std::string& userDir, const std::string& name);
+// not at all, so a failed copy is tried again at the next start); why a
+// copy failed goes to *failure.
+std::string UserFilePath(const std::string& startupDir, const std::string& userDir, const std::string& name,
+                         QString* failure = nullptr);
 
 // A file name as the standard streams and stdio take it (the local 8-bit
 // encoding of file names).

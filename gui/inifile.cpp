@@ -2,10 +2,12 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QStringDecoder>
 
 #include <cctype>
 #include <limits>
+
+#include "filewrite.h"
 
 namespace {
 
@@ -31,6 +33,13 @@ bool KeyValue(const QByteArray& line, QByteArray* key, QByteArray* value) {
     *key = t.left(eq).trimmed();
     *value = t.mid(eq + 1).trimmed();
     return !key->isEmpty();
+}
+
+// A value as stored; a byte-order mark at its start is part of it, so it is
+// written back as it was read.
+QString ValueText(const QByteArray& value) {
+    QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decode(value);
 }
 
 bool SameName(const QByteArray& stored, const QString& wanted) {
@@ -73,17 +82,20 @@ bool IniDocument::Load(const QString& path) {
     if (!info.isFile())
         error_ = QString("%1 is not a file").arg(path);
     else if (info.size() > MaxFileBytes)
-        error_ = QString("%1 is too large").arg(path);
+        error_ = QString("%1 is too large (more than %2 MB)").arg(path).arg(MaxFileBytes / (1024 * 1024));
     else if (!file.open(QIODevice::ReadOnly))
         error_ = QString("%1: %2").arg(path, file.errorString());
     if (error_.isEmpty()) {
         const QByteArray text = file.read(MaxFileBytes + 1);
         if (file.error() != QFileDevice::NoError)
             error_ = QString("%1: %2").arg(path, file.errorString());
+        else if (text.size() > MaxFileBytes)  // grown since it was measured
+            error_ = QString("%1 is too large (more than %2 MB)").arg(path).arg(MaxFileBytes / (1024 * 1024));
         else
             SetText(text, path);
     }
     readable_ = error_.isEmpty();
+    loadError_ = error_;
     return readable_;
 }
 
@@ -93,6 +105,7 @@ void IniDocument::SetText(const QByteArray& text, const QString& path) {
     readable_ = true;
     modified_ = false;
     error_.clear();
+    loadError_.clear();
     bom_ = text.startsWith(Bom);
     QByteArray body = bom_ ? text.mid(Bom.size()) : text;
     lineEnd_ = body.contains("\r\n") ? "\r\n" : "\n";
@@ -140,7 +153,7 @@ int IniDocument::FindKey(const Range& r, const QString& key, QByteArray* value) 
 QString IniDocument::ReadString(const QString& section, const QString& key, const QString& def) const {
     QByteArray value;
     if (FindKey(FindSection(section), key, &value) < 0) return def;
-    return QString::fromUtf8(value);
+    return ValueText(value);
 }
 
 int IniDocument::ReadInteger(const QString& section, const QString& key, int def) const {
@@ -208,18 +221,14 @@ bool IniDocument::Commit() {
     error_.clear();
     if (!modified_) return true;
     if (!readable_) {
-        error_ = QString("%1 could not be read, so it is not replaced").arg(path_);
+        error_ = loadError_ + ", so it is not replaced";
         return false;
     }
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error_ = QString("%1: %2").arg(path_, file.errorString());
-        return false;
-    }
-    // An unfinished file is discarded: the old one stays in place.
+    std::string reason;
     const QByteArray text = Text();
-    if (file.write(text) != text.size() || !file.commit()) {
-        error_ = QString("%1: %2").arg(path_, file.errorString());
+    if (!ReplaceFileWhole(QFile::encodeName(path_).toStdString(), std::string_view(text.constData(), text.size()),
+                          &reason)) {
+        error_ = QString("%1: %2").arg(path_, QString::fromLocal8Bit(reason));
         return false;
     }
     modified_ = false;

@@ -64,6 +64,7 @@ private:
     bool readable_ = true;
     bool modified_ = false;
     QString error_;
+    QString loadError_;  // why Load failed
 };
 
 // Text of several lines in one value and back: a line break is written

@@ -1,13 +1,17 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -470,6 +474,39 @@ TEST_F(BookTest, ReadOnlyFileIsReadButNotLearned) {
         EXPECT_EQ(book.Learn(&start_->Pos, static_cast<short>(Mv(E2, E4)), 1.0f), 0);
     });
     EXPECT_EQ(ReadAll(path_), bytes);
+}
+
+// A rewrite cut short (here by the file size limit, half way through the
+// record) leaves the record as it was, and the reason is kept once.
+TEST_F(BookTest, ARewriteCutShortLeavesTheRecordAsItWas) {
+    const std::vector<Position> positions = RandomPositions(12, 21);
+    const std::vector<BookRecord> records = SortedRecords(positions, 300, 2, 2, 2);
+    const Bytes before = ToBytes(records);
+    WriteAll(path_, before);
+    const size_t index = records.size() / 2;
+    const Position* pos = PositionOf(positions, records[index]);
+    ASSERT_NE(pos, nullptr);
+    const Position at = *pos;
+
+    bookclass book(path_.c_str());
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = old;
+    limited.rlim_cur = index * BOOK_RECORD_BYTES + BOOK_RECORD_BYTES - 4;  // the slot's last bytes lie past it
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const int learned = book.Learn(&at, static_cast<short>(BookSlotMove(records[index].Slot[0])), 1.0f);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(learned, 0);
+    EXPECT_EQ(ReadAll(path_), before);
+    EXPECT_EQ(book.TakeWriteError(), std::strerror(EFBIG));
+    EXPECT_EQ(book.TakeWriteError(), "");
+    // With the limit gone the same result is learned.
+    EXPECT_EQ(book.Learn(&at, static_cast<short>(BookSlotMove(records[index].Slot[0])), 1.0f), 1);
+    EXPECT_NE(ReadAll(path_), before);
+    EXPECT_EQ(book.TakeWriteError(), "");
 }
 
 TEST_F(BookTest, LearnWaitsForAnotherProgramsLockAndKeepsItsUpdate) {

@@ -18,6 +18,7 @@
 #include "WindowLife.h"
 #include "dialogparts.h"
 #include "globals.h"
+#include "guiglobals.h"
 #include "inifile.h"
 #include "jpegpicture.h"
 #include "messageboxes.h"
@@ -174,8 +175,10 @@ TfrmPersonality::~TfrmPersonality() {
 
 void TfrmPersonality::FormCreate() {
     AppDir = StartupDirectory();
+    QString failure;
     PersonalityFile =
-        QString::fromStdString(UserFilePath(AppDir, UserFilesDirectory(AppDir), "MLPersonalities.ini"));
+        QString::fromStdString(UserFilePath(AppDir, UserFilesDirectory(AppDir), "MLPersonalities.ini", &failure));
+    if (!failure.isEmpty() && !ProtocolMode) ShowMessageBox(this, failure, "Error");
 }
 
 bool TfrmPersonality::ApplySettings() {

@@ -20,6 +20,7 @@
 #include "gui_fixture.h"
 #include "piped_program.h"
 #include "rootsearch.h"
+#include "smallfs.h"
 #include "test_position.h"
 #include "xboard.h"
 
@@ -271,14 +272,39 @@ private slots:
         const QStringList before = QDir(dir.path()).entryList(QDir::Files);
         w->SavePosition1Click();
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), before);
-        // A file that cannot be made is not reported.
+        // A file that cannot be made is said with its name.
         boxes.files.push_back(Path("no/such/folder/pos"));
         w->SavePosition1Click();
-        QVERIFY(boxes.shown.empty());
+        QCOMPARE(boxes.shown.size(), std::size_t{1});
+        QCOMPARE(boxes.shown[0].caption, QString("Error"));
+        QVERIFY(boxes.shown[0].text.contains(Path("no/such/folder/pos.fen")));
+        boxes.shown.clear();
         QCOMPARE(boxes.dialogs.front().name, QString("SaveDialog1"));
         QCOMPARE(boxes.dialogs.front().mode, QFileDialog::AcceptSave);
         QVERIFY(boxes.dialogs.front().noOverwritePrompt);
         QCOMPARE(boxes.dialogs.front().filters, (QStringList{"FEN files (*.FEN *.fen)", "All Files (*)"}));
+    }
+
+    // On a full disk a saved position replaces the old file whole or not at
+    // all, and a failure is said; a new file is not left behind empty.
+    void aFullDiskLeavesTheFileAsItWas() {
+        SmallFileSystem disk;
+        if (!disk.Mounted()) QSKIP(disk.Why().c_str());
+        const QString old = QString::fromStdString(disk.Path()) + "/old.fen";
+        const std::string before = "4k3/8/8/8/8/8/8/4K3 w - - 0 1\n";
+        WriteWholeFile(old, before);
+        QVERIFY(disk.Fill());
+        for (const QString& name : {old, QString::fromStdString(disk.Path()) + "/new.fen"}) {
+            boxes.shown.clear();
+            boxes.files.push_back(name);
+            w->SavePosition1Click();
+            QCOMPARE(boxes.shown.size(), std::size_t{1});
+            QCOMPARE(boxes.shown[0].caption, QString("Error"));
+            QVERIFY(boxes.shown[0].text.contains(name));
+            QVERIFY2(boxes.shown[0].text.contains(QString::fromLocal8Bit(NoSpaceText().c_str())), qPrintable(boxes.shown[0].text));
+        }
+        QCOMPARE(ReadWholeFile(old), before);
+        QCOMPARE(QDir(QString::fromStdString(disk.Path())).entryList(QDir::Files), QStringList{"old.fen"});
     }
 
     void moveNumbers() {

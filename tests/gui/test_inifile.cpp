@@ -8,6 +8,7 @@
 
 #include "gui_fixture.h"
 #include "inifile.h"
+#include "smallfs.h"
 
 namespace {
 
@@ -243,6 +244,73 @@ private slots:
         big.WriteString("A", "x", "1");
         QVERIFY(!big.Commit());
         QCOMPARE(QFileInfo(large).size(), IniDocument::MaxFileBytes + 1);
+        // The reason is the real one.
+        QVERIFY2(big.ErrorString().contains("too large"), qPrintable(big.ErrorString()));
+        QVERIFY(big.ErrorString().contains(large));
+    }
+
+    // On a full disk a commit fails and the file is as it was, whatever its
+    // size: nothing free at all, or one page free for a file larger than it.
+    void aFullDiskLeavesTheFileAsItWas_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("freeBytes");
+        QTest::newRow("a small file, nothing free") << 83 << 0;
+        QTest::newRow("a larger file, one page free") << 9492 << 4096;
+        QTest::newRow("a file past the write buffer, nothing free") << 20000 << 0;
+    }
+
+    void aFullDiskLeavesTheFileAsItWas() {
+        QFETCH(int, size);
+        QFETCH(int, freeBytes);
+        SmallFileSystem disk(256);
+        if (!disk.Mounted()) QSKIP(disk.Why().c_str());
+        const QString path = QString::fromStdString(disk.Path()) + "/Morlaquin.ini";
+        std::string text = "; my note\n[Settings]\n";
+        for (int i = 0; text.size() < static_cast<std::size_t>(size); ++i) text += "Key" + std::to_string(i) + "=1\n";
+        text.resize(size - 1);
+        text += '\n';
+        WriteWholeFile(path, text);
+        QVERIFY(disk.Fill(freeBytes));
+
+        IniDocument ini;
+        QVERIFY(ini.Load(path));
+        ini.WriteString("Settings", "Extra", QString(2 * size, 'v'));
+        QVERIFY(!ini.Commit());
+        QVERIFY(ini.ErrorString().contains(path));
+        QVERIFY2(ini.ErrorString().contains(QString::fromLocal8Bit(NoSpaceText().c_str())), qPrintable(ini.ErrorString()));
+        QCOMPARE(ReadWholeFile(path), text);
+        QCOMPARE(QDir(QString::fromStdString(disk.Path())).entryList(QDir::Files), QStringList{"Morlaquin.ini"});
+
+        // With room again the same document is written.
+        disk.Empty();
+        QVERIFY(ini.Commit());
+        IniDocument back;
+        QVERIFY(back.Load(path));
+        QCOMPARE(back.ReadString("Settings", "Extra", ""), QString(2 * size, 'v'));
+        QCOMPARE(back.ReadString("Settings", "Key0", ""), QString("1"));
+    }
+
+    // A value that begins with a byte-order mark of its own (the file has
+    // none) reads the same before and after it is written back.
+    void aValueReadsTheSameAfterARoundTrip_data() {
+        QTest::addColumn<QByteArray>("value");
+        QTest::newRow("a mark and a blank") << QByteArray("\xEF\xBB\xBF 3");
+        QTest::newRow("a mark alone") << QByteArray("\xEF\xBB\xBF");
+        QTest::newRow("a mark and a word") << QByteArray("\xEF\xBB\xBFRowan");
+        QTest::newRow("a mark inside") << QByteArray("a\xEF\xBB\xBF b");
+        QTest::newRow("two marks") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF 3");
+    }
+
+    void aValueReadsTheSameAfterARoundTrip() {
+        QFETCH(QByteArray, value);
+        IniDocument ini;
+        ini.SetText("[A]\nk=" + value + "\n");
+        const QString read = ini.ReadString("A", "k", "missing");
+        ini.WriteString("A", "k", read);
+        IniDocument back;
+        back.SetText(ini.Text());
+        QCOMPARE(back.ReadString("A", "k", "missing"), read);
+        QCOMPARE(back.Text(), QByteArray("[A]\nk=" + value + "\n"));
     }
 
     void severalLinesInOneValue_data() {

@@ -7,6 +7,10 @@
 #include <QMenuBar>
 #include <QtTest>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 #include <functional>
 #include <vector>
 
@@ -227,6 +231,45 @@ private slots:
         w->ResetGame();
         QVERIFY(ReadWholeFile(here.path() + "/MLBook.lib") != book);
         CloseWindow();  // before the working directory goes
+    }
+
+    // A game learned while the book cannot be written: the book as it was,
+    // said once for the game with the book's name; in protocol mode nothing
+    // is said.
+    void aBookThatCannotBeWrittenIsSaidOnceAndKept() {
+        for (const bool protocol : {false, true}) {
+            CloseWindow();
+            ResetWindowTest();
+            WorkingDirectory here;
+            QVERIFY(here.LinkShipped("images"));
+            QVERIFY(QFile::copy(QString(MORLAQUIN_TEST_DATA) + "/MLBook.lib", here.path() + "/MLBook.lib"));
+            const std::string book = ReadWholeFile(here.path() + "/MLBook.lib");
+            ProtocolMode = protocol;
+            MakeWindow();
+            w->learnsInBook = true;
+            QVERIFY(PlayMoves(*w, {"e2e4", "e7e5", "g1f3", "b8c6"}));
+            rlimit old{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit none = old;
+            none.rlim_cur = 0;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &none), 0);
+            LearnResult = 1.0;
+            w->ResetGame();
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldHandler);
+            QVERIFY(w->learned.size() >= 4);
+            QCOMPARE(ReadWholeFile(here.path() + "/MLBook.lib"), book);
+            if (protocol) {
+                QVERIFY(boxes.shown.empty());
+            } else {
+                QCOMPARE(boxes.shown.size(), std::size_t{1});
+                QCOMPARE(boxes.shown[0].caption, QString("Error"));
+                QVERIFY(boxes.shown[0].text.contains(here.path() + "/MLBook.lib"));
+            }
+            CloseWindow();
+        }
+        ProtocolMode = false;
     }
 };
 

@@ -30,6 +30,7 @@
 #include "movegen.h"
 #include "gui_fixture.h"
 #include "rootsearch.h"
+#include "smallfs.h"
 #include "test_position.h"
 
 namespace {
@@ -429,6 +430,31 @@ private slots:
         QCOMPARE(boxes.shown[0].caption, QString("Error"));
         QVERIFY(boxes.shown[0].text.contains("gone/MLPersonalities.ini"));
         QCOMPARE(KnightValue, 290);  // the values are applied all the same
+    }
+
+    // On a full disk neither OK nor Delete cuts the file: it stays as it
+    // was, and each says so with the file's name.
+    void aFullDiskLeavesTheFileAsItWas() {
+        SmallFileSystem disk;
+        if (!disk.Mounted()) QSKIP(disk.Why().c_str());
+        Open(Sample);
+        const QString file = QString::fromStdString(disk.Path()) + "/MLPersonalities.ini";
+        WriteWholeFile(file, Sample);
+        dialog->PersonalityFile = file;
+        QVERIFY(dialog->SelectPersonality("Tester"));
+        dialog->cboxKnight->setEditText("280");
+        QVERIFY(disk.Fill());
+        dialog->btnOKClick();
+        boxes.answers = {BoxAnswer::Ok};
+        dialog->btnDeleteClick();
+        QCOMPARE(boxes.shown.size(), std::size_t{3});
+        for (const std::size_t i : {std::size_t{0}, std::size_t{2}}) {
+            QCOMPARE(boxes.shown[i].caption, QString("Error"));
+            QVERIFY(boxes.shown[i].text.contains(file));
+            QVERIFY2(boxes.shown[i].text.contains(QString::fromLocal8Bit(NoSpaceText().c_str())), qPrintable(boxes.shown[i].text));
+        }
+        QCOMPARE(ReadWholeFile(file), std::string(Sample));
+        QCOMPARE(Items(dialog->cboxName), (QStringList{"Morlaquin", "Tester", "Sparse"}));
     }
 
     // -------------------------------------------------------- New and Delete

@@ -35,6 +35,7 @@
 #include "movegen.h"
 #include "pgnreader.h"
 #include "rootsearch.h"
+#include "smallfs.h"
 #include "test_position.h"
 
 using Strings = std::vector<std::string>;
@@ -398,6 +399,41 @@ private slots:
         ExpectWorkerDone();
         QCOMPARE(ErrorBoxes().size(), 1);
         QCOMPARE(ReadWholeFile(file), kept);
+    }
+
+    // On a full disk an append leaves the file as it was (a new file is
+    // not left behind empty), says so, and the same save goes in whole once
+    // there is room.
+    void aFullDiskLeavesTheFileAsItWas() {
+        SmallFileSystem disk;
+        if (!disk.Mounted()) QSKIP(disk.Why().c_str());
+        QVERIFY(PlayMoves(*w, {"e2e4", "e7e5", "g1f3"}));
+        const QString folder = QString::fromStdString(disk.Path());
+        const QString old = folder + "/games.pgn", fresh = folder + "/new.pgn";
+        const std::string before = "[Event: \"before\"]\n\n1.   d4     d5\n";
+        WriteWholeFile(old, before);
+        // A page free: part of a long game would fit, none of it stays.
+        QVERIFY(disk.Fill(4096));
+        ResetFields = 0;
+        frmSaveGame->EventTag = "[Event: \"" + QString(12000, 'e') + "\"]";
+        for (const QString& name : {old, fresh}) {
+            boxes.shown.clear();
+            SaveTo(name);
+            ExpectWorkerDone();
+            QCOMPARE(ErrorBoxes().size(), 1);
+            QVERIFY(ErrorBoxes()[0].contains(name));
+            QVERIFY2(ErrorBoxes()[0].contains(QString::fromLocal8Bit(NoSpaceText().c_str())), qPrintable(ErrorBoxes()[0]));
+        }
+        QCOMPARE(ReadWholeFile(old), before);
+        QVERIFY(!QFile::exists(fresh));
+
+        disk.Empty();
+        boxes.shown.clear();
+        SaveTo(old);
+        QVERIFY(ErrorBoxes().isEmpty());
+        const std::string after = ReadWholeFile(old);
+        QCOMPARE(after.substr(0, before.size()), before);
+        QVERIFY(after.find("\n2.   Nf3") != std::string::npos);
     }
 
     // ------------------------------------------------------------- listing

@@ -23,6 +23,7 @@
 #include "hash.h"
 #include "inifile.h"
 #include "rootsearch.h"
+#include "smallfs.h"
 #include "xboard.h"
 
 namespace {
@@ -438,6 +439,42 @@ private slots:
         QCOMPARE(boxes.shown.size(), std::size_t{2});
         QVERIFY(boxes.shown[1].text.contains("Morlaquin.ini"));
         QVERIFY(QFileInfo(File()).isDir());
+    }
+
+    // A full disk: the file as it was (a note added by hand and all), the
+    // failure said with the file's name, and the window closes as asked.
+    void aFullDiskLeavesTheFileAsItWasAndIsSaid() {
+        SmallFileSystem disk;
+        if (!disk.Mounted()) QSKIP(disk.Why().c_str());
+        const QString file = QString::fromStdString(disk.Path()) + "/Morlaquin.ini";
+        const std::string before = "; a note of mine\n[Settings]\nBoard=3\n[Level]\nPersonality=Rowan\nType=6\n";
+        WriteWholeFile(file, before);
+        Start();
+        w->SettingsFile = file;
+        QVERIFY(disk.Fill());
+        QVERIFY(Close(BoxAnswer::Yes));
+        QCOMPARE(boxes.shown.size(), std::size_t{2});
+        QCOMPARE(boxes.shown[1].caption, QString("Error"));
+        QVERIFY(boxes.shown[1].text.contains(file));
+        QVERIFY2(boxes.shown[1].text.contains(QString::fromLocal8Bit(NoSpaceText().c_str())), qPrintable(boxes.shown[1].text));
+        QCOMPARE(PendingCommand.load(), CMD_QUIT);
+        QCOMPARE(ReadWholeFile(file), before);
+    }
+
+    // A file too large to be read is kept at close, and the box says why.
+    void aFileTooLargeIsKeptAndTheReasonSaid() {
+        {
+            QFile f(File());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(IniDocument::MaxFileBytes + 1));
+        }
+        Start();
+        QVERIFY(boxes.shown.empty());  // read as no file
+        QVERIFY(Close(BoxAnswer::Yes));
+        QCOMPARE(boxes.shown.size(), std::size_t{2});
+        QVERIFY(boxes.shown[1].text.contains(File()));
+        QVERIFY2(boxes.shown[1].text.contains("too large"), qPrintable(boxes.shown[1].text));
+        QCOMPARE(QFileInfo(File()).size(), IniDocument::MaxFileBytes + 1);
     }
 
     // A saved size the machine cannot hold: the start-up table, said, and

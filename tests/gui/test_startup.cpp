@@ -30,6 +30,7 @@
 #include "hash.h"
 #include "helpsystem.h"
 #include "rootsearch.h"
+#include "smallfs.h"
 
 class StartupTest : public QObject, public WindowFixture<> {
     Q_OBJECT
@@ -124,6 +125,40 @@ private slots:
         QVERIFY(!QFile::exists(user.filePath("Morlaquin.ini")));
         QCOMPARE(QString::fromStdString(UserFilePath(from, from, "MLBook.lib")), shipped.filePath("MLBook.lib"));
         QCOMPARE(QDir(user.path()).entryList(QDir::Files), QStringList{"MLBook.lib"});
+    }
+
+    // A first start on a full disk: the copy that could not be made is said
+    // with its name and leaves no file, so the next start copies again,
+    // whole.
+    void aFirstStartOnAFullDiskCopiesAgainNextTime() {
+        SmallFileSystem disk;
+        if (!disk.Mounted()) QSKIP(disk.Why().c_str());
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(disk.Path()));
+        const QString user = QString::fromStdString(disk.Path()) + "/morlaquin";
+        QVERIFY(QDir().mkpath(user));
+        WorkingDirectory elsewhere;
+        QVERIFY(disk.Fill());
+        MakeWindow();
+        {
+            TfrmPersonality first(w.get());
+            QCOMPARE(first.PersonalityFile, user + "/MLPersonalities.ini");
+        }
+        QCOMPARE(boxes.shown.size(), std::size_t{1});
+        QCOMPARE(boxes.shown[0].caption, QString("Error"));
+        QVERIFY(boxes.shown[0].text.contains(user + "/MLPersonalities.ini"));
+        QVERIFY2(boxes.shown[0].text.contains(QString::fromLocal8Bit(NoSpaceText().c_str())), qPrintable(boxes.shown[0].text));
+        QCOMPARE(QDir(user).entryList(QDir::Files | QDir::Hidden), QStringList{});
+
+        disk.Empty();
+        boxes.shown.clear();
+        {
+            TfrmPersonality next(w.get());
+            next.FillNameList();
+            QVERIFY(next.cboxName->count() > 0);
+        }
+        QVERIFY(boxes.shown.empty());
+        QCOMPARE(ReadWholeFile(user + "/MLPersonalities.ini"), ReadWholeFile(dataDir + "/MLPersonalities.ini"));
+        CloseWindow();
     }
 
     void theEngineTablesComeBeforeTheFirstPosition() {
