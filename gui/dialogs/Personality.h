@@ -40,6 +40,10 @@ public:
     QString PersonalityFile;
     // Index in cboxName of the personality last selected.
     int CurrentIndex = 0;
+    // The longest description the memo shows whole and lets be edited. A
+    // longer one shows its beginning, read-only, and stays in the file as
+    // it is (laying out a long text freezes the window).
+    static constexpr qsizetype ShownDescriptionLength = 10000;
 
     QGroupBox* GroupBox1;  // "Personality"
     QGroupBox* GroupBox2;  // "Personality Settings"
@@ -92,6 +96,8 @@ private:
         int readDefault;
     };
     Setting Settings[11];
+    // The description shown is only the beginning of the one in the file.
+    bool DescriptionCut = false;
 
     // The file as it is now; a file that cannot be read is said.
     bool LoadFile(IniDocument* ini);
