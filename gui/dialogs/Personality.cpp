@@ -216,7 +216,7 @@ void TfrmPersonality::CommitFile(IniDocument* ini) {
 
 void TfrmPersonality::FillNameList() {
     IniDocument ini;
-    LoadFile(&ini);
+    const bool readable = LoadFile(&ini);
     cboxName->clear();
     int empty = 0;
     for (int n = 1; empty < PERSONALITY_SLOTS; ++n) {
@@ -226,6 +226,11 @@ void TfrmPersonality::FillNameList() {
         else
             cboxName->addItem(name);
     }
+    ListProblem.clear();
+    if (!readable)
+        ListProblem = ini.ErrorString();
+    else if (cboxName->count() == 0 && QFileInfo::exists(PersonalityFile))
+        ListProblem = PersonalityFile + (ini.Text().trimmed().isEmpty() ? " is empty" : " holds no personality");
     cboxName->setCurrentIndex(CurrentIndex);
     SelectPersonality(cboxName->currentText());
 }

@@ -72,6 +72,10 @@ public:
     bool ApplySettings();
     // The names of the file into cboxName; then the entry at CurrentIndex.
     void FillNameList();
+    // Why the list FillNameList made is empty: the file cannot be read, is
+    // empty or holds no personality (the file named). Empty when the list
+    // has names or there is no file.
+    QString ListProblem;
     // The named personality of the file into the dialog; false when the
     // file has none of that name (nothing changes then).
     bool SelectPersonality(const QString& name);
