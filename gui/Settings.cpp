@@ -75,6 +75,8 @@ void TfrmWinRovik::ReadSettings() {
 
     TfrmPersonality* personality = PersonalityDialog(this);
     personality->FillNameList();
+    if (!ProtocolMode && !personality->ListProblem.isEmpty())
+        ShowMessageBox(this, "No personality could be read.\n" + personality->ListProblem + ".", "Error");
     if (!personality->SelectPersonality(ini.ReadString("Level", "Personality", "Morlaquin")))
         personality->SelectPersonality("Morlaquin");
     personality->ApplySettings();
@@ -210,7 +212,9 @@ bool TfrmWinRovik::WriteSettings() {
         {"EnableResigning", ResignEnabled},
     };
     for (const auto& [key, value] : flags) ini.WriteBool("Settings", key, value);
-    ini.WriteString("Level", "Personality", PersonalityDialog(this)->cboxName->currentText());
+    // With no personality shown (its file holds none), the choice saved before stays.
+    if (const QString personality = PersonalityDialog(this)->cboxName->currentText(); !personality.isEmpty())
+        ini.WriteString("Level", "Personality", personality);
     ini.WriteInteger("Level", "Type", type);
     if (withLevel)
         for (std::size_t i = 0; i < std::size(LevelFields); ++i)

@@ -44,10 +44,12 @@ const QStringList QueenItems = {"0",   "10",  "20",  "50",  "100", "150", "200",
 
 QString Section(int n) { return "PERSONALITY" + QString::number(n); }
 
-// A value's combo, wide enough for any of its items.
+// A value's combo, wide enough for any of its items. What is typed stays
+// as typed: no item completes it ("30" is not made "300").
 QComboBox* MakeValueCombo(QWidget* parent, const char* name, const QString& text, const QStringList& items) {
     QComboBox* box = MakeCombo(parent, name, text, items);
     box->setMinimumContentsLength(6);
+    box->setCompleter(nullptr);
     return box;
 }
 
@@ -217,7 +219,7 @@ void TfrmPersonality::CommitFile(IniDocument* ini) {
 
 void TfrmPersonality::FillNameList() {
     IniDocument ini;
-    LoadFile(&ini);
+    const bool readable = LoadFile(&ini);
     cboxName->clear();
     int empty = 0;
     for (int n = 1; empty < PERSONALITY_SLOTS; ++n) {
@@ -227,6 +229,11 @@ void TfrmPersonality::FillNameList() {
         else
             cboxName->addItem(name);
     }
+    ListProblem.clear();
+    if (!readable)
+        ListProblem = ini.ErrorString();
+    else if (cboxName->count() == 0 && QFileInfo::exists(PersonalityFile))
+        ListProblem = PersonalityFile + (ini.Text().trimmed().isEmpty() ? " is empty" : " holds no personality");
     cboxName->setCurrentIndex(CurrentIndex);
     SelectPersonality(cboxName->currentText());
 }
@@ -246,7 +253,9 @@ bool TfrmPersonality::SelectPersonality(const QString& name) {
     }
     LoadPicture(name);
     memDescription->clear();
-    memDescription->setPlainText(UnescapeLines(ini.ReadString(section, "Description", "No description")));
+    const QString description = UnescapeLines(ini.ReadString(section, "Description", "No description"));
+    DescriptionCut = description.size() > ShownDescriptionLength;
+    memDescription->setPlainText(DescriptionCut ? description.left(ShownDescriptionLength) + " ..." : description);
     for (const Setting& s : Settings)
         s.box->setEditText(QString::number(ini.ReadInteger(section, s.key, s.readDefault)));
     SetEditable(ini.ReadInteger(section, "Default", 0) != 1);
@@ -275,7 +284,8 @@ void TfrmPersonality::btnOKClick() {
     // A value that is not a number, or no personality at all, writes nothing.
     if (!valid || name.isEmpty() || ini.ReadInteger(target, "Default", 0) != 0) return;
     ini.WriteString(target, "Name", name);
-    ini.WriteString(target, "Description", EscapeLines(memDescription->toPlainText()));
+    // A description shown cut stays as the file holds it.
+    if (!DescriptionCut) ini.WriteString(target, "Description", EscapeLines(memDescription->toPlainText()));
     for (const Setting& s : Settings) {
         int v = 0;
         SettingValue(s.box->currentText(), &v);
@@ -299,6 +309,7 @@ void TfrmPersonality::btnNewClick() {
     cboxName->addItem(name);
     SelectPersonality(name);
     cboxName->setCurrentIndex(cboxName->count() - 1);
+    DescriptionCut = false;
     memDescription->clear();
     memDescription->setPlainText("Enter description here");
     LoadPicture(name);
@@ -352,7 +363,7 @@ void TfrmPersonality::LoadPicture(const QString& name) {
 void TfrmPersonality::SetEditable(bool editable) {
     for (const Setting& s : Settings) s.box->setEnabled(editable);
     btnDelete->setEnabled(editable);
-    memDescription->setReadOnly(!editable);
+    memDescription->setReadOnly(!editable || DescriptionCut);
 }
 
 TfrmPersonality* PersonalityDialog(QWidget* owner) { return MadeOnce(frmPersonality, owner); }

@@ -40,6 +40,10 @@ public:
     QString PersonalityFile;
     // Index in cboxName of the personality last selected.
     int CurrentIndex = 0;
+    // The longest description the memo shows whole and lets be edited. A
+    // longer one shows its beginning, read-only, and stays in the file as
+    // it is (laying out a long text freezes the window).
+    static constexpr qsizetype ShownDescriptionLength = 10000;
 
     QGroupBox* GroupBox1;  // "Personality"
     QGroupBox* GroupBox2;  // "Personality Settings"
@@ -68,6 +72,10 @@ public:
     bool ApplySettings();
     // The names of the file into cboxName; then the entry at CurrentIndex.
     void FillNameList();
+    // Why the list FillNameList made is empty: the file cannot be read, is
+    // empty or holds no personality (the file named). Empty when the list
+    // has names or there is no file.
+    QString ListProblem;
     // The named personality of the file into the dialog; false when the
     // file has none of that name (nothing changes then).
     bool SelectPersonality(const QString& name);
@@ -92,6 +100,8 @@ private:
         int readDefault;
     };
     Setting Settings[11];
+    // The description shown is only the beginning of the one in the file.
+    bool DescriptionCut = false;
 
     // The file as it is now; a file that cannot be read is said.
     bool LoadFile(IniDocument* ini);

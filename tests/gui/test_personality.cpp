@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -384,6 +385,107 @@ private slots:
         QCOMPARE(EngineValues(), Expected(StandardValues));
         QCOMPARE(ReadWholeFile(FilePath()), before);
         CheckMaterial(w->StartPosition);
+    }
+
+    // What a person types into a value box is what is used and saved, also
+    // when a listed value begins with it.
+    void typedValuesStayAsTyped_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("speed 30, 300 listed") << "cboxSpeed" << "Speed" << "30";
+        QTest::newRow("blunder 5, 50 listed") << "cboxBlunder" << "Blunder" << "5";
+        QTest::newRow("pawn 1, 10 listed") << "cboxPawn" << "PawnValue" << "1";
+        QTest::newRow("queen 8, 800 listed") << "cboxQueen" << "QueenValue" << "8";
+        QTest::newRow("positional -5, -500 listed") << "cboxPositional" << "Positional" << "-5";
+        QTest::newRow("knight 10, also listed") << "cboxKnight" << "KnightValue" << "10";
+    }
+
+    void typedValuesStayAsTyped() {
+        QFETCH(QString, box);
+        QFETCH(QString, key);
+        QFETCH(QString, typed);
+        Open(Sample);
+        QVERIFY(dialog->SelectPersonality("Tester"));
+        auto* combo = dialog->findChild<QComboBox*>(box);
+        QVERIFY(combo && combo->lineEdit());
+        QString whileTyping, afterLeaving;
+        ChoosePersonality([&] {
+            dialog->activateWindow();
+            if (QTest::qWaitForWindowActive(dialog)) {
+                combo->setFocus();
+                QTest::qWait(0);
+                combo->lineEdit()->selectAll();
+                QTest::keyClicks(combo->lineEdit(), typed);
+                whileTyping = combo->currentText();
+                // Leaving the box, as a person does before OK.
+                QTest::keyClick(combo->lineEdit(), Qt::Key_Tab);
+                afterLeaving = combo->currentText();
+            }
+            dialog->btnOK->click();
+        });
+        QCOMPARE(whileTyping, typed);
+        QCOMPARE(afterLeaving, typed);
+        IniDocument ini;
+        QVERIFY(ini.Load(FilePath()));
+        QCOMPARE(ini.ReadString("PERSONALITY2", key, ""), typed);
+        const int at = static_cast<int>(std::find(std::begin(PersonalityValueKeys), std::end(PersonalityValueKeys),
+                                                  key.toStdString()) - std::begin(PersonalityValueKeys));
+        QCOMPARE(EngineValues()[at], typed.toInt());
+    }
+
+    // A description of a megabyte: the editor shows its beginning at once,
+    // and OK and Cancel keep it in the file as it was.
+    void aHugeDescriptionOpensAtOnceAndIsKept_data() {
+        QTest::addColumn<QByteArray>("description");
+        QTest::newRow("one word") << QByteArray(1 << 20, 'x');
+        QByteArray words, lines;
+        while (words.size() < (1 << 20)) words += "a word ";
+        while (lines.size() < (1 << 20)) lines += "a line\\n";
+        QTest::newRow("words") << words;
+        QTest::newRow("lines") << lines;
+    }
+
+    void aHugeDescriptionOpensAtOnceAndIsKept() {
+        QFETCH(QByteArray, description);
+        Open(QByteArray("[PERSONALITY1]\nName=Wordy\nDescription=" + description +
+                        "\nKnightValue=290\n\n[PERSONALITY2]\nName=Brief\nDescription=Short\n")
+                 .constData());
+        const QByteArray descriptionLine = "\nDescription=" + description + "\n";
+        QVERIFY(dialog->SelectPersonality("Wordy"));
+        const QString shown = dialog->memDescription->toPlainText();
+        QVERIFY2(shown.size() < 100000, qPrintable(QString::number(shown.size())));
+        QVERIFY(shown.startsWith(UnescapeLines(QString::fromLatin1(description.left(200)))));
+        QVERIFY(dialog->memDescription->isReadOnly());
+        QVERIFY(dialog->cboxKnight->isEnabled());
+
+        // Shown in the window, then OK with a value changed.
+        ChoosePersonality([this] {
+            QVERIFY(dialog->memDescription->toPlainText().size() < 100000);
+            dialog->cboxKnight->setEditText("333");
+            dialog->btnOK->click();
+        });
+        QCOMPARE(KnightValue, 333);
+        QByteArray file = QByteArray::fromStdString(ReadWholeFile(FilePath()));
+        QVERIFY(file.contains(descriptionLine));
+        QVERIFY(file.contains("KnightValue=333\n"));
+        const std::string afterOk = file.toStdString();
+        ChoosePersonality([this] { dialog->btnCancel->click(); });
+        QCOMPARE(ReadWholeFile(FilePath()), afterOk);
+        QVERIFY(dialog->memDescription->toPlainText().size() < 100000);
+
+        // Another personality, or a new one, is edited as ever.
+        QVERIFY(dialog->SelectPersonality("Brief"));
+        QVERIFY(Editable());
+        QVERIFY(dialog->SelectPersonality("Wordy"));
+        boxes.typed = {QString("Fresh")};
+        dialog->btnNewClick();
+        QVERIFY(Editable());
+        dialog->memDescription->setPlainText("New one");
+        dialog->btnOKClick();
+        file = QByteArray::fromStdString(ReadWholeFile(FilePath()));
+        QVERIFY(file.contains(descriptionLine));
+        QVERIFY(file.contains("Name=Fresh\nDescription=New one\n"));
     }
 
     void extremeValuesAreAppliedAsTyped() {

@@ -477,6 +477,62 @@ private slots:
         QCOMPARE(QFileInfo(File()).size(), IniDocument::MaxFileBytes + 1);
     }
 
+    // A personality file that cannot be used is named with what is wrong
+    // with it, and closing with Yes keeps the personality chosen before.
+    void anUnusablePersonalityFileIsSaidAndTheChoiceKept_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");  // empty: nothing said
+        QTest::newRow("a folder") << "folder" << "is not a file";
+        QTest::newRow("over 4 MB") << "large" << "is too large";
+        QTest::newRow("random bytes") << "random" << "holds no personality";
+        QTest::newRow("empty") << "empty" << "is empty";
+        QTest::newRow("missing") << "missing" << "";
+    }
+
+    void anUnusablePersonalityFileIsSaidAndTheChoiceKept() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        const QString personalities = here->path() + "/MLPersonalities.ini";
+        QVERIFY(QFile::remove(personalities));
+        if (kind == "folder") {
+            QVERIFY(QDir().mkdir(personalities));
+        } else if (kind == "large") {
+            // Good personalities, then comments past the limit.
+            std::string text = "[PERSONALITY1]\nName=Rowan\nPawnValue=90\n";
+            while (text.size() <= 4u * 1024 * 1024) text += "; " + std::string(98, '-') + "\n";
+            WriteWholeFile(personalities, text);
+        } else if (kind == "random") {
+            std::string bytes(8192, '\0');
+            unsigned x = 12345;
+            for (char& c : bytes) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 23);
+            WriteWholeFile(personalities, bytes);
+        } else if (kind == "empty") {
+            WriteWholeFile(personalities, "");
+        }
+        const std::string oddBefore = kind == "folder" || kind == "missing" ? "" : ReadWholeFile(personalities);
+        WriteWholeFile(File(), "[Level]\nPersonality=Rowan\nType=6\n");
+
+        Start();
+        QCOMPARE(frmPersonality->cboxName->count(), 0);
+        QCOMPARE(w->windowTitle(), QString("Personality: "));
+        if (reason.isEmpty()) {
+            QVERIFY(boxes.shown.empty());
+        } else {
+            QCOMPARE(boxes.shown.size(), std::size_t{1});
+            QCOMPARE(boxes.shown[0].caption, QString("Error"));
+            QVERIFY2(boxes.shown[0].text.contains(personalities + " " + reason), qPrintable(boxes.shown[0].text));
+        }
+        QVERIFY(Close(BoxAnswer::Yes));
+        QCOMPARE(Key("Level", "Personality"), QString("Rowan"));
+        QCOMPARE(Key("Level", "Type"), QString("6"));
+        if (kind == "folder")
+            QVERIFY(QFileInfo(personalities).isDir());
+        else if (kind == "missing")
+            QVERIFY(!QFileInfo::exists(personalities));
+        else
+            QVERIFY(ReadWholeFile(personalities) == oddBefore);
+    }
+
     // A saved size the machine cannot hold: the start-up table, said, and
     // the menu's 4 MB saved instead of a size that was never in use.
     void aSavedHashSizeTooLargeIsSaidAndNotKept() {
