@@ -6,8 +6,10 @@
 #include <QGuiApplication>
 
 #include <fstream>
+#include <memory>
 
 #include "ChessGUI.h"
+#include "bitboard.h"
 #include "WindowLife.h"
 #include "dialogs/dialogparts.h"
 #include "fen.h"
@@ -46,6 +48,11 @@ std::string PositionTextOfLine(std::string line) {
 }  // namespace
 
 int TfrmWinRovik::SetupFromFen(const std::string& text) {
+    // Tried on a board of its own first: text that sets up no position
+    // leaves the game in progress as it was.
+    auto trial = std::make_unique<EngineBoard>();
+    SetupStartPosition(trial.get());
+    if (const int verdict = ReadFen(&trial->Pos, text); verdict < FEN_SET_UP) return verdict;
     ResetGame();
     LearnResult = -2.0;
     ResetFields = 1;
@@ -103,8 +110,8 @@ void TfrmWinRovik::LoadPosition() {
         SendProtocolLine("tellusererror Illegal position");
     else
         ShowMessageBox(this, "Error loading position!", "Error");
-    SetTimerEnabled(Timer1, true);
-    ResetGame();
+    FinishWorker();
+    if (ProtocolMode) ResetGame();
 }
 
 void TfrmWinRovik::btnLoadFENClick() {

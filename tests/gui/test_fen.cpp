@@ -137,7 +137,7 @@ private slots:
         ExpectStartGame();
     }
 
-    void failedLoadsResetTheGame_data() {
+    void failedLoadsKeepTheGame_data() {
         QTest::addColumn<QString>("text");
         QTest::newRow("no kings") << "8/8/8/8/8/8/8/8 w - - 0 1";
         QTest::newRow("slash inside a rank") << "rnbqkbn/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
@@ -147,16 +147,33 @@ private slots:
         QTest::newRow("over-full first rank") << "8k/8/8/8/8/8/8/4K3 w - - 0 1";
     }
 
-    void failedLoadsResetTheGame() {
+    // Text that sets up no position is said, and the game in progress stays
+    // as it was, moves and all.
+    void failedLoadsKeepTheGame() {
         QFETCH(QString, text);
-        LoadText(TwoKingsBlack);
+        QVERIFY(PlayMoves(*w, {"e2e4", "c7c5", "g1f3"}));
+        const Position before = GameBoard.Pos;
+        const std::vector<std::string> texts = w->MoveTexts;
         LoadText(text.toStdString());
         ExpectLoadEnded();
-        ExpectStartGame();
         QCOMPARE(boxes.shown.size(), std::size_t{1});
         QCOMPARE(boxes.shown[0].text, QString("Error loading position!"));
         QCOMPARE(boxes.shown[0].caption, QString("Error"));
         QVERIFY(w->protocol.empty());
+        QVERIFY(SamePosition(GameBoard.Pos, before));
+        QCOMPARE(w->CurrentPly, 3);
+        QCOMPARE(w->LastPly, 3);
+        QVERIFY(w->MoveTexts == texts);
+        QCOMPARE(PositionSetUp, u8{0});
+        QVERIFY(w->SaveGame1->isEnabled());
+        // A file holding no position, likewise.
+        boxes.shown.clear();
+        WriteWholeFile(Path("nothing.fen"), "# no position here\n8/8/8/8/8/8/8/8 w - - 0 1\n");
+        LoadFile(Path("nothing.fen"));
+        ExpectLoadEnded();
+        QCOMPARE(boxes.shown.size(), std::size_t{1});
+        QVERIFY(SamePosition(GameBoard.Pos, before));
+        QCOMPARE(w->CurrentPly, 3);
     }
 
     void protocolModeAnswersInsteadOfABox() {
@@ -199,6 +216,8 @@ private slots:
         };
         for (const Case& c : cases) {
             boxes.shown.clear();
+            const Position before = GameBoard.Pos;
+            const u8 setUp = PositionSetUp;
             WriteWholeFile(Path("position.fen"), c.content);
             LoadFile(Path("position.fen"));
             ExpectLoadEnded();
@@ -207,7 +226,7 @@ private slots:
                 QVERIFY2(GameBoard.Pos.FiftyMoveCounter == c.clock, c.name);
                 QVERIFY2(boxes.shown.empty(), c.name);
             } else {
-                ExpectStartGame();
+                QVERIFY2(SamePosition(GameBoard.Pos, before) && PositionSetUp == setUp, c.name);
                 QVERIFY2(boxes.shown.size() == 1 && boxes.shown[0].text == "Error loading position!", c.name);
             }
         }
