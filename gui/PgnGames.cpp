@@ -108,8 +108,9 @@ void TfrmWinRovik::LoadSelectedGame() {
     LastMoveHighlight = false;
 
     // How the load ended: at the game's end, at a token that is no move (or
-    // a game from a set-up position), or at a move that could not be played
-    // or ended the game.
+    // a game from a set-up position), or at a move that could not be played.
+    // A draw nobody claimed (a repetition, fifty moves) does not end it:
+    // every move the game holds is played.
     enum class Ending { GameEnd, NoMove, Stopped };
     Ending ending = Ending::GameEnd;
     int played = PLAY_ILLEGAL;  // the result of the last move played
@@ -126,8 +127,13 @@ void TfrmWinRovik::LoadSelectedGame() {
                     ending = Ending::NoMove;
                     break;
                 }
-                played = PlayPgnMove(*this, san);
-                if (played != PLAY_MOVED) {
+                const int result = PlayPgnMove(*this, san);
+                if (result == PLAY_ILLEGAL) {
+                    ending = Ending::Stopped;
+                    break;
+                }
+                played = result;
+                if (played == PLAY_CHECKMATE) {
                     ending = Ending::Stopped;
                     break;
                 }
@@ -143,7 +149,7 @@ void TfrmWinRovik::LoadSelectedGame() {
     }
     ShowGamePosition();
     ResetClocks();
-    // The game's last move ended it.
+    // The position the game ends in is mate or a draw.
     if (played == PLAY_DRAWN || played == PLAY_CHECKMATE) SetTimerEnabled(tmrClock, false);
     if (!loaded && ending != Ending::Stopped) ShowMessageBox(this, "Error loading game!", "Error");
     FinishWorker();

@@ -1,6 +1,7 @@
 #include "pgnreader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <sstream>
 
@@ -57,13 +58,20 @@ int PieceOfLetter(char c) {
     }
 }
 
-bool SkipBlanksAndReadTagStart(PgnSource& source) {
+// Passes blanks; true when a tag line starts here. wholePair: only a line
+// that is a whole tag pair counts (inside a comment or a variation).
+bool SkipBlanksAndReadTagStart(PgnSource& source, bool wholePair = false) {
     while (IsBlank(source.Peek())) source.Get();
-    return source.Peek() == '[' && IsLetter(source.Peek(1));
-}
-
-bool HasName(const std::vector<std::string>& names, const std::string& name) {
-    return std::find(names.begin(), names.end(), name) != names.end();
+    if (source.Peek() != '[' || !IsLetter(source.Peek(1))) return false;
+    if (!wholePair) return true;
+    std::string line;
+    for (std::size_t k = 0;; ++k) {
+        const int c = source.Peek(k);
+        if (c < 0 || IsLineEnd(c)) break;
+        if (k >= TAG_LINE_LIMIT) return false;
+        line.push_back(static_cast<char>(c));
+    }
+    return IsTagPairLine(line);
 }
 
 // Passes a byte-order mark at the start of the file.
@@ -125,25 +133,17 @@ bool PgnSource::Fill(std::size_t n) {
     return true;
 }
 
+std::size_t PgnSource::LineLength(const char* p, std::size_t n) {
+    const auto* lf = static_cast<const char*>(std::memchr(p, '\n', n));
+    // A CR before the LF ends the line first; CR-only files have no LF,
+    // so their CR is looked for in the whole block.
+    const std::size_t before = lf ? static_cast<std::size_t>(lf - p) : n;
+    if (const auto* cr = static_cast<const char*>(std::memchr(p, '\r', before))) return static_cast<std::size_t>(cr - p);
+    return before;
+}
+
 void PgnSource::SkipLine() {
-    for (;;) {
-        if (At >= End && !Fill(1)) return;
-        const char* p = Data.data() + At;
-        const std::size_t n = End - At;
-        const auto* lf = static_cast<const char*>(std::memchr(p, '\n', n));
-        // A CR before the LF ends the line first; CR-only files have no LF,
-        // so their CR is looked for in the whole block.
-        const std::size_t before = lf ? static_cast<std::size_t>(lf - p) : n;
-        if (const auto* cr = static_cast<const char*>(std::memchr(p, '\r', before))) {
-            At += static_cast<std::size_t>(cr - p) + 1;
-            return;
-        }
-        if (lf) {
-            At += before + 1;
-            return;
-        }
-        At = End;
-    }
+    ScanLine([](const char*, std::size_t) {});
 }
 
 void PgnSource::ReadLine(std::string* line, std::size_t limit) {
@@ -156,6 +156,50 @@ void PgnSource::ReadLine(std::string* line, std::size_t limit) {
         } else {
             SkipLine();
             return;
+        }
+    }
+}
+
+// --------------------------------------------------------------- move text
+
+namespace {
+
+// The bytes that open or close something in move text.
+constexpr std::array<bool, 256> OPENS_OR_CLOSES = [] {
+    std::array<bool, 256> table{};
+    for (const unsigned char c : {'{', ';', '(', ')'}) table[c] = true;
+    return table;
+}();
+
+}  // namespace
+
+void MoveTextState::Take(const char* p, std::size_t n) {
+    const char* const end = p + n;
+    while (p < end && !RestOfLine) {
+        if (InComment) {
+            p = static_cast<const char*>(std::memchr(p, '}', static_cast<std::size_t>(end - p)));
+            if (!p) return;
+            InComment = false;
+            ++p;
+            continue;
+        }
+        while (!OPENS_OR_CLOSES[static_cast<unsigned char>(*p)])
+            if (++p == end) return;
+        switch (*p++) {
+            case '{':
+                InComment = true;
+                break;
+            case ';':
+                RestOfLine = true;
+                break;
+            case '(':
+                ++VariationDepth;
+                break;
+            case ')':
+                if (VariationDepth > 0) --VariationDepth;
+                break;
+            default:
+                break;
         }
     }
 }
@@ -189,11 +233,45 @@ bool ReadPgnTag(const std::string& line, PgnTag* tag) {
     return true;
 }
 
+bool IsTagPairLine(const std::string& line) {
+    std::size_t at = 0;
+    while (at < line.size() && IsBlank(line[at])) ++at;
+    std::size_t end = line.size();
+    while (end > at && IsBlank(line[end - 1])) --end;
+    if (end < at + 2 || line[at] != '[' || line[end - 1] != ']' || !IsLetter(line[at + 1])) return false;
+    at += 2;
+    while (at < end && (IsLetter(line[at]) || IsDigit(line[at]) || line[at] == '_')) ++at;
+    if (at < end && line[at] == ':') ++at;
+    if (at >= end || !IsBlank(line[at])) return false;
+    while (at < end && IsBlank(line[at])) ++at;
+    // The value's quotes: the first after the name, the last before "]".
+    std::size_t close = end - 1;
+    while (close > at && IsBlank(line[close - 1])) --close;
+    return line[at] == '"' && close > at + 1 && line[close - 1] == '"';
+}
+
+void PgnTagBlock::Clear() {
+    Names.clear();
+    AfterGap = false;
+}
+
+bool PgnTagBlock::StartsNextBlock(const std::string& name) const {
+    if (Names.empty()) return false;
+    if (name == Names.front()) return true;
+    return AfterGap && std::find(Names.begin(), Names.end(), name) != Names.end();
+}
+
+void PgnTagBlock::Add(std::string name) {
+    Names.push_back(std::move(name));
+    AfterGap = false;
+}
+
 int ListPgnGames(PgnSource& source, const std::function<bool(const ListedGame&)>& onGame) {
     int count = 0;
     bool inBlock = false;
     ListedGame game;
-    std::vector<std::string> names;
+    PgnTagBlock block;
+    MoveTextState text;
     std::string line;
     PgnTag tag;
 
@@ -208,18 +286,18 @@ int ListPgnGames(PgnSource& source, const std::function<bool(const ListedGame&)>
     SkipByteOrderMark(source);
     for (;;) {
         const i64 lineStart = source.Position();
-        if (SkipBlanksAndReadTagStart(source)) {
+        if (SkipBlanksAndReadTagStart(source, text.Open())) {
             source.ReadLine(&line, TAG_LINE_LIMIT);
             ReadPgnTag(line, &tag);
-            const std::string name = Upper(tag.Name);
-            if (inBlock && HasName(names, name) && !finish()) return count;
+            text = MoveTextState{};
+            std::string name = Upper(tag.Name);
+            if (inBlock && block.StartsNextBlock(name) && !finish()) return count;
             if (!inBlock) {
                 inBlock = true;
                 game = ListedGame{};
                 game.Offset = lineStart;
-                names.clear();
+                block.Clear();
             }
-            names.push_back(name);
             if (name == "WHITE")
                 game.White = tag.Value;
             else if (name == "BLACK")
@@ -230,13 +308,24 @@ int ListPgnGames(PgnSource& source, const std::function<bool(const ListedGame&)>
                 game.Date = tag.Value;
             else if (name == "SITE")
                 game.Site = tag.Value;
+            block.Add(std::move(name));
             continue;
         }
         const int c = source.Peek();
         if (c < 0) break;
         // Empty, escape and comment lines leave a block open; move text ends it.
-        if (!IsLineEnd(c) && c != '%' && c != ';' && !finish()) return count;
-        source.SkipLine();
+        if (IsLineEnd(c) || c == '%' || c == ';') {
+            if (inBlock) block.Gap();
+        } else if (!finish()) {
+            return count;
+        }
+        // Move text is read for the comments and variations it leaves open.
+        if (c == '%' && !text.InComment) {
+            source.SkipLine();
+        } else {
+            source.ScanLine([&text](const char* p, std::size_t n) { text.Take(p, n); });
+            text.LineEnds();
+        }
     }
     finish();
     return count;
@@ -246,7 +335,7 @@ int ListPgnGames(PgnSource& source, const std::function<bool(const ListedGame&)>
 
 void PgnGameReader::ReadTags() {
     TagList.clear();
-    std::vector<std::string> names;
+    PgnTagBlock block;
     std::string line;
     SkipByteOrderMark(Source);
     for (;;) {
@@ -254,13 +343,13 @@ void PgnGameReader::ReadTags() {
             Source.ReadLine(&line, TAG_LINE_LIMIT);
             PgnTag tag;
             ReadPgnTag(line, &tag);
-            const std::string name = Upper(tag.Name);
+            std::string name = Upper(tag.Name);
             // The next game's block: this game has no moves.
-            if (HasName(names, name)) {
+            if (block.StartsNextBlock(name)) {
                 Ended = true;
                 return;
             }
-            names.push_back(name);
+            block.Add(std::move(name));
             TagList.push_back(tag);
             continue;
         }
@@ -270,6 +359,7 @@ void PgnGameReader::ReadTags() {
             return;
         }
         if (!IsLineEnd(c) && c != '%' && c != ';') break;
+        block.Gap();
         Source.SkipLine();
     }
     AtLineStart = false;  // at the first character of the move text
@@ -290,11 +380,11 @@ bool PgnGameReader::SetsUpPosition() const {
 bool PgnGameReader::TagLineFollows() {
     for (;;) {
         while (IsBlank(Source.Peek())) Source.Get();
-        if (Source.Peek() == '%' && !InComment) {
+        if (Source.Peek() == '%' && !Text.InComment) {
             Source.SkipLine();
             continue;
         }
-        return Source.Peek() == '[' && IsLetter(Source.Peek(1));
+        return SkipBlanksAndReadTagStart(Source, Text.Open());
     }
 }
 
@@ -310,26 +400,26 @@ bool PgnGameReader::NextMove(std::string* token) {
             AtLineStart = true;
             continue;
         }
-        if (InComment) {
-            if (c == '}') InComment = false;
+        if (Text.InComment) {
+            if (c == '}') Text.InComment = false;
             continue;
         }
         switch (c) {
             case '{':
-                InComment = true;
+                Text.InComment = true;
                 continue;
             case ';':
                 Source.SkipLine();
                 AtLineStart = true;
                 continue;
             case '(':
-                ++VariationDepth;
+                ++Text.VariationDepth;
                 continue;
             case ')':
-                if (VariationDepth > 0) --VariationDepth;
+                if (Text.VariationDepth > 0) --Text.VariationDepth;
                 continue;
             case '*':
-                if (VariationDepth == 0) Ended = true;
+                if (Text.VariationDepth == 0) Ended = true;
                 continue;
             case '[':
                 // A bracketed command outside a comment: passed over to its end.
@@ -354,10 +444,17 @@ bool PgnGameReader::NextMove(std::string* token) {
         }
         if (std::all_of(symbol.begin(), symbol.end(), IsDigit)) continue;
         if (symbol == "1-0" || symbol == "0-1" || symbol == "1/2-1/2") {
-            if (VariationDepth == 0) Ended = true;
+            if (Text.VariationDepth == 0) Ended = true;
             continue;
         }
-        if (VariationDepth > 0) continue;
+        // "e.p." after an en-passant capture is an annotation.
+        if (symbol == "e" && Source.Peek() == '.' && Source.Peek(1) == 'p') {
+            Source.Get();
+            Source.Get();
+            if (Source.Peek() == '.') Source.Get();
+            continue;
+        }
+        if (Text.VariationDepth > 0) continue;
         if (symbol.rfind("0-0", 0) == 0) {
             const std::size_t zeros = symbol.rfind("0-0-0", 0) == 0 ? 5 : 3;
             for (std::size_t i = 0; i < zeros; i += 2) symbol[i] = 'O';

@@ -35,12 +35,31 @@ public:
     void SkipLine();
     // Takes the rest of the line and its end; keeps at most limit bytes of it.
     void ReadLine(std::string* line, std::size_t limit);
+    // Takes the rest of the line and its end, passing the line's bytes (not
+    // its end) to scan, a stretch at a time: scan(const char* bytes, size).
+    template <class Scan>
+    void ScanLine(Scan&& scan) {
+        for (;;) {
+            if (At >= End && !Fill(1)) return;
+            const char* p = Data.data() + At;
+            const std::size_t n = End - At;
+            const std::size_t line = LineLength(p, n);
+            scan(p, line);
+            if (line < n) {
+                At += line + 1;
+                return;
+            }
+            At = End;
+        }
+    }
     // A read failed (the end of the file is no failure).
     bool ReadFailed() const { return Failed; }
 
 private:
     // Makes at least n bytes available from At on, when the file has them.
     bool Fill(std::size_t n);
+    // Bytes before the first line end (CR or LF) of the n at p; n when none.
+    static std::size_t LineLength(const char* p, std::size_t n);
 
     std::FILE* File = nullptr;
     std::vector<char> Data;
@@ -60,6 +79,44 @@ struct PgnTag {
 // followed by a letter. False for any other line.
 bool ReadPgnTag(const std::string& line, PgnTag* tag);
 
+// The line is a whole tag pair: "[", a name, a blank or a colon, a quoted
+// value and "]", with nothing but blanks around it. Inside a comment or a
+// variation only such a line is taken for the next game's tags.
+bool IsTagPairLine(const std::string& line);
+
+// The names of a tag block so far, to tell where the next block begins: at
+// a tag the block already holds when lines other than tags came between,
+// or when it is the block's first tag again. A tag repeated among the
+// block's lines ("[Annotator]" twice) stays in the block.
+class PgnTagBlock {
+public:
+    void Clear();
+    bool Empty() const { return Names.empty(); }
+    // name in upper case.
+    bool StartsNextBlock(const std::string& name) const;
+    void Add(std::string name);
+    // An empty, escape or comment line inside the block.
+    void Gap() { AfterGap = true; }
+
+private:
+    std::vector<std::string> Names;
+    bool AfterGap = false;
+};
+
+// What a stretch of move text leaves open: a brace comment, variations, a
+// rest-of-line comment.
+struct MoveTextState {
+    bool InComment = false;
+    int VariationDepth = 0;
+    bool RestOfLine = false;  // after a ";" outside a comment, to the line's end
+
+    // Inside a comment or a variation: only a whole tag pair ends the game.
+    bool Open() const { return InComment || VariationDepth > 0; }
+    // Takes n bytes of a line.
+    void Take(const char* p, std::size_t n);
+    void LineEnds() { RestOfLine = false; }
+};
+
 // The tags the game list shows of one tag block.
 struct ListedGame {
     i64 Offset = 0;  // file position of the block's first line
@@ -68,9 +125,11 @@ struct ListedGame {
 
 // Lists the tag blocks from the source's position to the end of the file,
 // reading each byte once. A block is a run of tag lines; empty lines, "%"
-// escape lines and ";" comment lines inside it do not end it, a tag name
-// it already holds starts the next block. onGame returns false to stop the
-// listing. Returns the number of blocks passed to onGame.
+// escape lines and ";" comment lines inside it do not end it, and where
+// the next block begins without move text between PgnTagBlock tells. A
+// line in a comment or a variation of the move text is no tag line unless
+// it is a whole tag pair. onGame returns false to stop the listing.
+// Returns the number of blocks passed to onGame.
 int ListPgnGames(PgnSource& source, const std::function<bool(const ListedGame&)>& onGame);
 
 // Reads one game from the first line of its tag block: its tags, then the
@@ -87,9 +146,10 @@ public:
 
     // The next move token of the main line, without annotation marks ("!",
     // "?"), with castling written in zeros turned into "O-O" / "O-O-O".
-    // Move numbers, comments, variations, numeric annotations and escape
-    // lines are passed over. False at the game's end: its result token, the
-    // next tag line, or the end of the file.
+    // Move numbers, comments, variations, numeric annotations, "e.p." and
+    // escape lines are passed over. False at the game's end: its result
+    // token, the next tag line (inside a comment or a variation only a
+    // whole tag pair), or the end of the file.
     bool NextMove(std::string* token);
 
 private:
@@ -100,8 +160,7 @@ private:
     PgnSource& Source;
     std::vector<PgnTag> TagList;
     bool AtLineStart = true;
-    bool InComment = false;
-    int VariationDepth = 0;
+    MoveTextState Text;
     bool Ended = false;
 };
 

@@ -2,13 +2,19 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStringDecoder>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 
 #include "WindowLife.h"
@@ -24,9 +30,19 @@ namespace {
 
 const std::array<const char*, 6> Headers = {"Game", "White", "Black", "Result", "Date", "Site"};
 const std::array<int, 6> ColumnWidths = {43, 108, 114, 55, 62, 86};
+constexpr int DESIGN_ROW_HEIGHT = 15;
+constexpr int SITE_COLUMN = 5;
 
 // The list lets the window repaint while it reads, this often at most.
 constexpr int REPAINT_MS = 40;
+
+// The character of choices that is widest in the font.
+QChar Widest(const QFontMetrics& fm, const QString& choices) {
+    QChar best = choices.front();
+    for (const QChar c : choices)
+        if (fm.horizontalAdvance(c) > fm.horizontalAdvance(best)) best = c;
+    return best;
+}
 
 QString FileText(const std::string& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
@@ -112,8 +128,13 @@ TfrmOpenGame::TfrmOpenGame(QWidget* parent) : QDialog(parent), GameOffsets(MAX_L
     StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     StringGrid1->horizontalHeader()->setHighlightSections(false);
     StringGrid1->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    for (int c = 0; c < static_cast<int>(ColumnWidths.size()); ++c)
-        StringGrid1->setColumnWidth(c, ColumnWidths[static_cast<std::size_t>(c)]);
+    // The last column fills what the others leave of the view, and nothing
+    // scrolls sideways: no click or key can turn the view to blank space.
+    StringGrid1->horizontalHeader()->setStretchLastSection(true);
+    QScrollBar* sideways = StringGrid1->horizontalScrollBar();
+    connect(sideways, &QScrollBar::rangeChanged, sideways, [sideways](int, int max) {
+        if (max != 0) sideways->setRange(0, 0);
+    });
     StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -124,6 +145,10 @@ TfrmOpenGame::TfrmOpenGame(QWidget* parent) : QDialog(parent), GameOffsets(MAX_L
 
     Panel1 = new QWidget(this);
     Panel1->setObjectName("Panel1");
+    lblLimit = MakeLabel(Panel1, "lblLimit",
+                         "The list stops at game " + QLocale(QLocale::English).toString(MAX_LISTED_GAMES - 1) +
+                             "; the file holds more.");
+    lblLimit->hide();
     Button2 = new QPushButton("&Load Game", Panel1);
     Button2->setObjectName("Button2");
     Button1 = new QPushButton("&Close", Panel1);
@@ -133,6 +158,7 @@ TfrmOpenGame::TfrmOpenGame(QWidget* parent) : QDialog(parent), GameOffsets(MAX_L
     {
         auto* row = new QHBoxLayout(Panel1);
         row->setContentsMargins(6, 6, 6, 6);
+        row->addWidget(lblLimit);
         row->addStretch();
         row->addWidget(Button2);
         row->addWidget(Button1);
@@ -143,7 +169,47 @@ TfrmOpenGame::TfrmOpenGame(QWidget* parent) : QDialog(parent), GameOffsets(MAX_L
     layout->setSpacing(0);
     layout->addWidget(StringGrid1, 1);
     layout->addWidget(Panel1);
+    FitColumnsToFont();
     CentreOnScreen(this);
+}
+
+void TfrmOpenGame::FitColumnsToFont() {
+    const QFontMetrics fm(StringGrid1->font());
+    // The item view insets a cell's text by the focus frame's margin and one pixel on each side.
+    const int inset =
+        2 * (StringGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, StringGrid1) + 1) + 1;
+    auto cellWidth = [&](std::initializer_list<QString> texts) {
+        int width = 0;
+        for (const QString& t : texts) width = std::max(width, fm.horizontalAdvance(t) + inset);
+        return width;
+    };
+    const QString digit = Widest(fm, "0123456789");
+    const QString number = QString(QString::number(MAX_LISTED_GAMES - 1).size(), digit.front());
+    const std::array<int, SITE_COLUMN> texts = {
+        cellWidth({number}), 0, 0, cellWidth({"1/2-1/2", "1-0", "0-1", "*"}),
+        cellWidth({QString(4, digit.front()) + "." + digit + digit + "." + digit + digit, "????.??.??"})};
+    QHeaderView* header = StringGrid1->horizontalHeader();
+    int fixed = 0;  // the columns before the last
+    for (int c = 0; c < SITE_COLUMN; ++c) {
+        const auto i = static_cast<std::size_t>(c);
+        const int width = std::max({ColumnWidths[i], texts[i], header->sectionSizeHint(c)});
+        StringGrid1->setColumnWidth(c, width);
+        fixed += width;
+    }
+    // The stretched last column grows from its narrowest.
+    StringGrid1->setColumnWidth(SITE_COLUMN, header->sectionSizeHint(SITE_COLUMN));
+
+    const int row = std::max(DESIGN_ROW_HEIGHT, fm.height());
+    StringGrid1->verticalHeader()->setMinimumSectionSize(row);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(row);
+
+    // The form's width, or more when the columns before the last need it; at
+    // its narrowest the last column still shows its header.
+    const int chrome = StringGrid1->verticalScrollBar()->sizeHint().width() +
+                       style()->pixelMetric(QStyle::PM_ScrollView_ScrollBarSpacing, nullptr, StringGrid1) +
+                       2 * StringGrid1->frameWidth();
+    setMinimumWidth(fixed + header->sectionSizeHint(SITE_COLUMN) + chrome);
+    resize(std::max(width(), fixed + ColumnWidths[SITE_COLUMN] + chrome), height());
 }
 
 TfrmOpenGame::~TfrmOpenGame() {
@@ -153,12 +219,18 @@ TfrmOpenGame::~TfrmOpenGame() {
 void TfrmOpenGame::LoadGameList(const QString& fileName) {
     setWindowTitle("Please wait while loading...");
     GameList->Clear();
+    lblLimit->hide();
     int row = 1;
+    bool more = false;  // the file holds games past the list's last row
     PgnSource source;
     if (source.Open(LocalPath(fileName))) {
         QElapsedTimer sinceRepaint;
         sinceRepaint.start();
         ListPgnGames(source, [&](const ListedGame& game) {
+            if (row == MAX_LISTED_GAMES) {
+                more = true;
+                return false;
+            }
             GameOffsets[static_cast<std::size_t>(row)] = game.Offset;
             GameList->Add({game.White, game.Black, game.Result, game.Date, game.Site});
             if (row % 30 == 0 && sinceRepaint.elapsed() >= REPAINT_MS) {
@@ -167,7 +239,7 @@ void TfrmOpenGame::LoadGameList(const QString& fileName) {
                 sinceRepaint.restart();
             }
             ++row;
-            return row < MAX_LISTED_GAMES;
+            return true;
         });
         GameList->Publish();
     }
@@ -178,6 +250,7 @@ void TfrmOpenGame::LoadGameList(const QString& fileName) {
     }
     // As in a grid, the first game is the current row until another is chosen.
     if (!StringGrid1->currentIndex().isValid()) StringGrid1->setCurrentIndex(GameList->index(0, 0));
+    lblLimit->setVisible(more);
     setWindowTitle("Select Game to Open");
 }
 
@@ -212,4 +285,5 @@ void TfrmOpenGame::resizeEvent(QResizeEvent* event) {
     FormResize();
 }
 
-void TfrmOpenGame::FormResize() { StringGrid1->setColumnWidth(5, width()); }
+// The last column stretches with the view; the view keeps its left edge.
+void TfrmOpenGame::FormResize() { StringGrid1->horizontalScrollBar()->setValue(0); }

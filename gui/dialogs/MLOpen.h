@@ -12,6 +12,7 @@
 
 #include "types.h"
 
+class QLabel;
 class QPushButton;
 class QTableView;
 class QWidget;
@@ -61,11 +62,14 @@ public:
     QTableView* StringGrid1;
     gamelistmodel* GameList;
     QWidget* Panel1;       // the buttons
+    QLabel* lblLimit;      // shown when the file holds more games than the list
     QPushButton* Button2;  // "&Load Game"
     QPushButton* Button1;  // "&Close"
 
     // Fills the grid and GameOffsets from the file; "Error opening file!"
     // and the dialog closes when the file cannot be read or holds no game.
+    // Of a file with more games the first MAX_LISTED_GAMES - 1 are listed
+    // and lblLimit says so.
     void LoadGameList(const QString& fileName);
 
     // Grid rows as the grid counts them: the header row and one per game.
@@ -81,6 +85,12 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // Columns as wide as their headers and their longest fixed texts (game
+    // number, result, date), no narrower than the form's widths; rows as
+    // high as the font.
+    void FitColumnsToFont();
 };
 
 // The application's game list (nullptr before start-up creates it).

@@ -177,6 +177,43 @@ private slots:
         QTest::newRow("end of file") << tags + "1. e4 e5" << QStringList{"e4", "e5"};
         QTest::newRow("the next block: no moves") << "[Event \"a\"]\n[Result \"*\"]\n\n[Event \"b\"]\n\n1. e4"
                                                   << QStringList{};
+        QTest::newRow("a code on a comment's line") << tags + "1. e4 e5 2. Nf3 Nc6 3. Bc4 Bc5 {\n[C54] Giuoco Piano} 4. c3 *"
+                                                    << QStringList{"e4", "e5", "Nf3", "Nc6", "Bc4", "Bc5", "c3"};
+        QTest::newRow("a diagram in a comment") << tags + "1. e4 e5 {a diagram:\n[D]\n} 2. Nf3 Nc6 *"
+                                                << QStringList{"e4", "e5", "Nf3", "Nc6"};
+        QTest::newRow("a tag-like line in a comment")
+            << tags + "1. e4 {from\n[Round 3] and\n  [White \"x\" see below\n} e5 *" << QStringList{"e4", "e5"};
+        QTest::newRow("a bracketed line in a variation") << tags + "1. e4 (1. d4 d5\n[Bb5 is met by Qb6]\n2. c4) e5 *"
+                                                         << QStringList{"e4", "e5"};
+        QTest::newRow("a brace in a rest-of-line comment") << tags + "1. e4 ; {not a comment\ne5 2. Nf3 *"
+                                                           << QStringList{"e4", "e5", "Nf3"};
+        QTest::newRow("a whole tag pair ends an open variation")
+            << tags + "1. e4 (1. d4\n[Event \"next\"]\n\n1. c4 *" << QStringList{"e4"};
+        QTest::newRow("e.p. after the capture") << tags + "1. e4 Nf6 2. e5 d5 3. exd6 e.p. cxd6 4. d4 e.p *"
+                                                << QStringList{"e4", "Nf6", "e5", "d5", "exd6", "cxd6", "d4"};
+        QTest::newRow("a repeated tag in the block")
+            << "[Event \"e\"]\n[Annotator \"a\"]\n[Annotator \"b\"]\n\n1. e4 e5 *" << QStringList{"e4", "e5"};
+    }
+
+    void tagPairLines_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("standard") << "[Event \"Open\"]" << true;
+        QTest::newRow("own dialect") << "[Event: \"\"]" << true;
+        QTest::newRow("blanks around") << "  [White  \"Ann \"the Rook\"\"]  " << true;
+        QTest::newRow("a code") << "[C54] Giuoco Piano" << false;
+        QTest::newRow("a diagram") << "[D]" << false;
+        QTest::newRow("no value") << "[Round 3]" << false;
+        QTest::newRow("no closing quote") << "[White \"x\" see below" << false;
+        QTest::newRow("text after it") << "[Site \"x\"] and more" << false;
+        QTest::newRow("one quote") << "[Site \"]" << false;
+        QTest::newRow("no blank") << "[Site\"x\"]" << false;
+    }
+
+    void tagPairLines() {
+        QFETCH(QString, line);
+        QFETCH(bool, whole);
+        QCOMPARE(IsTagPairLine(line.toStdString()), whole);
     }
 
     void moveTokens() {
@@ -244,6 +281,44 @@ private slots:
         QCOMPARE(games[1].Result, std::string("*"));
         QCOMPARE(games[1].Site, std::string("There"));
         QCOMPARE(games[2].White, std::string("Dora"));
+    }
+
+    // Where blocks begin: the White tag of each listed block, "-" for none.
+    void blocksOfTheListing_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("whites");
+        const QString a = "[Event \"e\"]\n[White \"a\"]\n\n";
+        const QString b = "[Event \"e\"]\n[White \"b\"]\n\n";
+        QTest::newRow("a code on a comment's line") << a + "1. e4 {\n[C54] Giuoco Piano} e5 *\n\n" + b + "1. d4 *"
+                                                    << QStringList{"a", "b"};
+        QTest::newRow("a diagram in a comment") << a + "1. e4 e5 {a diagram:\n[D]\n} 2. Nf3 Nc6 *\n" << QStringList{"a"};
+        QTest::newRow("a tag-like line in a comment") << a + "1. e4 {\n[White \"x\" said]\n} *\n" << QStringList{"a"};
+        QTest::newRow("a bracketed line in a variation") << a + "1. e4 (1. d4\n[Bb5 is met by Qb6]\n) e5 *\n"
+                                                         << QStringList{"a"};
+        QTest::newRow("nested variations closed") << a + "1. e4 (1. d4 (1. c4)\n) e5\n[Result \"*\"]\n" << QStringList{"a", "-"};
+        QTest::newRow("a brace in a rest-of-line comment")
+            << a + "1. e4 ; {not a comment\n[White \"x\"]\n\n1. d4 *" << QStringList{"a", "x"};
+        QTest::newRow("braces inside an escape line") << a + "% {\n1. e4 *\n" + b + "1. d4 *" << QStringList{"a", "b"};
+        QTest::newRow("an open comment ends at a whole tag pair") << a + "1. e4 {never closed\n\n" + b + "1. d4 *"
+                                                                  << QStringList{"a", "b"};
+        QTest::newRow("an open variation ends at a whole tag pair") << a + "1. e4 (1. d4\n" + b + "1. d4 *"
+                                                                    << QStringList{"a", "b"};
+        QTest::newRow("a tag repeated in the block")
+            << "[Event \"e\"]\n[White \"a\"]\n[Annotator \"x\"]\n[Annotator \"y\"]\n\n1. e4 *\n" + b + "1. d4 *"
+            << QStringList{"a", "b"};
+        QTest::newRow("its first tag again, without moves")
+            << "[Event \"e\"]\n[White \"a\"]\n[Event \"e\"]\n[White \"b\"]\n" << QStringList{"a", "b"};
+        QTest::newRow("a tag it holds, after an empty line")
+            << "[White \"a\"]\n[Black \"c\"]\n\n[Black \"d\"]\n[White \"b\"]\n" << QStringList{"a", "b"};
+    }
+
+    void blocksOfTheListing() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, whites);
+        QStringList got;
+        for (const ListedGame& g : List(text.toStdString()))
+            got << (g.White.empty() ? QString("-") : QString::fromStdString(g.White));
+        QCOMPARE(got, whites);
     }
 
     void listingAfterLongLines() {
