@@ -15,30 +15,19 @@ bool Fail(int error, std::string* reason) {
     return false;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
+// Writes all size bytes: at offset when it is not negative, else where the
+// file stands.
+bool WriteAll(int fd, const void* bytes, std::size_t size, off_t offset = -1) {
+    const char* data = static_cast<const char*>(bytes);
     while (size > 0) {
-        const ssize_t n = write(fd, data, size);
+        const ssize_t n = offset < 0 ? write(fd, data, size) : pwrite(fd, data, size, offset);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n == 0) errno = EIO;
             return false;
         }
         data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool PwriteAll(int fd, const unsigned char* data, std::size_t size, off_t offset) {
-    while (size > 0) {
-        const ssize_t n = pwrite(fd, data, size, offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = EIO;
-            return false;
-        }
-        data += n;
-        offset += n;
+        if (offset >= 0) offset += n;
         size -= static_cast<std::size_t>(n);
     }
     return true;
@@ -79,7 +68,8 @@ bool ReplaceFileWhole(const std::string& path, std::string_view bytes, std::stri
     }
 
     const std::string folder = Folder(target);
-    const std::string base = target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
+    const std::size_t slash = target.rfind('/');
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     std::string temp;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
@@ -150,8 +140,8 @@ bool AppendToFileWhole(const std::string& path, std::string_view bytes, std::str
 }
 
 bool RewriteInPlace(int fd, off_t offset, const void* bytes, const void* old, std::size_t size, std::string* reason) {
-    if (PwriteAll(fd, static_cast<const unsigned char*>(bytes), size, offset) && fdatasync(fd) == 0) return true;
+    if (WriteAll(fd, bytes, size, offset) && fdatasync(fd) == 0) return true;
     const int error = errno;
-    if (PwriteAll(fd, static_cast<const unsigned char*>(old), size, offset)) fdatasync(fd);
+    if (WriteAll(fd, old, size, offset)) fdatasync(fd);
     return Fail(error, reason);
 }

@@ -72,6 +72,10 @@ QByteArray OneLine(const QString& text) {
     return bytes;
 }
 
+QString TooLarge(const QString& path) {
+    return QString("%1 is too large (more than %2 MB)").arg(path).arg(IniDocument::MaxFileBytes / (1024 * 1024));
+}
+
 }  // namespace
 
 bool IniDocument::Load(const QString& path) {
@@ -82,7 +86,7 @@ bool IniDocument::Load(const QString& path) {
     if (!info.isFile())
         error_ = QString("%1 is not a file").arg(path);
     else if (info.size() > MaxFileBytes)
-        error_ = QString("%1 is too large (more than %2 MB)").arg(path).arg(MaxFileBytes / (1024 * 1024));
+        error_ = TooLarge(path);
     else if (!file.open(QIODevice::ReadOnly))
         error_ = QString("%1: %2").arg(path, file.errorString());
     if (error_.isEmpty()) {
@@ -90,7 +94,7 @@ bool IniDocument::Load(const QString& path) {
         if (file.error() != QFileDevice::NoError)
             error_ = QString("%1: %2").arg(path, file.errorString());
         else if (text.size() > MaxFileBytes)  // grown since it was measured
-            error_ = QString("%1 is too large (more than %2 MB)").arg(path).arg(MaxFileBytes / (1024 * 1024));
+            error_ = TooLarge(path);
         else
             SetText(text, path);
     }
