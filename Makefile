@@ -33,9 +33,13 @@ asan: setup
 run: release
 	$(PROGRAM)
 
+# Both builds' tests run even when the first has failures; either fails the target.
 test: release asan
-	cd build/release && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
-	cd build/asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
+	@status=0; \
+	(cd build/release && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)) || status=1; \
+	(cd build/asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)) || status=1; \
+	[ $$status -eq 0 ] || echo "make test: tests failed (see above)"; \
+	exit $$status
 
 bench: release
 	@for b in build/release/bench/bench_*; do [ -x $$b ] && $$b; done

@@ -32,7 +32,7 @@ BoxAnswer ScriptedBoxes::Show(QWidget*, const QString& text, const QString& capt
 
 void WhenModal(std::function<void(QWidget*)> action) {
     QTimer::singleShot(0, [action] {
-        QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() != nullptr, HangMs);
         action(QApplication::activeModalWidget());
     });
 }

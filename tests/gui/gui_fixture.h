@@ -23,6 +23,7 @@
 
 #include "ChessGUI.h"
 #include "guiglobals.h"
+#include "hangtimeout.h"
 #include "messageboxes.h"
 
 struct ShownBox {
@@ -89,10 +90,18 @@ class TestWindow : public TfrmWinRovik {
 public:
     TestWindow();
 
-    // The test's clock, or the real one.
+    // The test's clock, or the real one. The test's clock stands still, or
+    // moves on by clockStep ms at each reading, so the program's time runs
+    // by its own work, whatever the machine's speed.
     bool realClock = false;
     i64 now = 5'000'000;
-    i64 TickMs() override { return realClock ? TfrmWinRovik::TickMs() : now; }
+    i64 clockStep = 0;
+    i64 TickMs() override {
+        if (realClock) return TfrmWinRovik::TickMs();
+        const i64 read = now;
+        now += clockStep;
+        return read;
+    }
 
     std::vector<std::string> protocol;
     void SendProtocolLine(const std::string& line) override { protocol.push_back(line); }

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "hangtimeout.h"
+
 extern char** environ;
 
 // The program with its standard input and output on pipes and its standard
@@ -143,7 +145,7 @@ public:
 
     // Every line up to the one wanted (not included); nullopt when it does
     // not come in time.
-    std::optional<std::vector<std::string>> LinesUntil(const std::string& wanted, int timeoutMs = 10000) {
+    std::optional<std::vector<std::string>> LinesUntil(const std::string& wanted, int timeoutMs = HangMs) {
         std::vector<std::string> before;
         if (!LineWhere([&](const std::string& line) { return line == wanted; }, timeoutMs, &before)) return std::nullopt;
         return before;
@@ -151,10 +153,10 @@ public:
 
     // What the program wrote for the lines sent since the last call: a ping
     // is answered only once everything before it was carried out.
-    std::optional<std::vector<std::string>> Sync(int timeoutMs = 10000) { return SyncAfter({}, timeoutMs); }
+    std::optional<std::vector<std::string>> Sync(int timeoutMs = HangMs) { return SyncAfter({}, timeoutMs); }
 
     // The same for lines sent together with the ping, in one write.
-    std::optional<std::vector<std::string>> SyncAfter(const std::vector<std::string>& lines, int timeoutMs = 10000) {
+    std::optional<std::vector<std::string>> SyncAfter(const std::vector<std::string>& lines, int timeoutMs = HangMs) {
         const std::string n = std::to_string(++pings);
         std::string all;
         for (const auto& l : lines) all += l + "\n";

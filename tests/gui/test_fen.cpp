@@ -358,25 +358,25 @@ private slots:
         QVERIFY(program.Start(MORLAQUIN_PROGRAM, QStringLiteral(MORLAQUIN_TEST_DATA "/images")));
         program.Send("xboard");
         program.Send("protover 2");
-        const auto opening = program.Sync(20000);
+        const auto opening = program.Sync(HangMs);
         QVERIFY(opening);
         QCOMPARE(opening->back(), std::string("feature done=1"));
 
         program.Send("new");
         program.Send("force");
         program.Send("setboard 8/8/8/8/8/8/8/8 w - - 0 1");
-        auto lines = program.Sync(20000);
+        auto lines = program.Sync(HangMs);
         QVERIFY(lines);
         QCOMPARE(*lines, std::vector<std::string>{"tellusererror Illegal position"});
 
         program.Send("setboard " + fen);
         program.Send("st 1");
-        lines = program.Sync(20000);
+        lines = program.Sync(HangMs);
         QVERIFY(lines);
         QVERIFY(lines->empty());
         program.Send("go");
         std::string move;
-        while (const auto line = program.NextLine(30000)) {
+        while (const auto line = program.NextLine(HangMs)) {
             if (line->starts_with("move ")) {
                 move = line->substr(5);
                 break;

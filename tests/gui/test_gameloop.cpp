@@ -1,7 +1,6 @@
 // The game-loop tick: the order of its cases, one command per tick, codes
 // that name no command, and a tick or a close that arrives while a tick runs.
 #include <QAction>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QTimer>
 #include <QtTest>
@@ -152,7 +151,7 @@ private slots:
         Tick();
         QCOMPARE(PendingCommand.load(), 0);
         QVERIFY(!w->Timer1->isActive());
-        QTRY_VERIFY(!w->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), HangMs);
 
         w->show();
         PendingCommand = CMD_HIDE_WINDOW;
@@ -200,11 +199,13 @@ private slots:
             // A handler and the timer fire while the search processes events.
             w->OpenGame1Click();
             w->Timer1Timer();
+            // The timer fires three times while the search processes events.
+            int fired = 0;
+            const auto counting = connect(w->Timer1, &QTimer::timeout, [&] { ++fired; });
             w->Timer1->start();
-            QElapsedTimer spin;
-            spin.start();
-            while (spin.elapsed() < 60) Host().ProcessMessages();
+            while (fired < 3) Host().ProcessMessages();
             w->Timer1->stop();
+            disconnect(counting);
             QVERIFY(w->TickRunning());
         };
         Tick();
@@ -258,7 +259,7 @@ private slots:
         QVERIFY(!closed);
         QVERIFY(visibleInside);
         QVERIFY(boxes.shown.empty());  // nothing is asked under the search
-        QTRY_VERIFY(!w->isVisible());  // closed once the tick returned
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), HangMs);  // closed once the tick returned
         QCOMPARE(boxes.shown.size(), std::size_t{1});
         QCOMPARE(boxes.shown[0].text, QString("Save settings?"));
         QCOMPARE(PendingCommand.load(), CMD_QUIT);

@@ -3,7 +3,6 @@
 // engine takes, the pictures (broken ones too) and the shipped set.
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -762,21 +761,22 @@ private slots:
         TimeControlType = TIME_BLITZ;
         BlitzMinutes = 1;
         BlitzBonus = 1;
-        w->realClock = true;
+        // The program's clock moves on by 10 ms at each look, so its time
+        // runs by its own work.
+        w->clockStep = 10;
         w->ResetClocks();
         w->WhiteUsedMs = w->BlackUsedMs = 56000;
         for (int ply = 0; ply < 4; ++ply) {
             const std::vector<Move> legal = LegalMoves();
             QVERIFY(!legal.empty());
             const int before = w->CurrentPly;
-            QElapsedTimer clock;
-            clock.start();
+            const i64 start = w->now;
             HumanToMove = false;
             w->ComputerMove();
             w->Timer1->stop();
             QCOMPARE(w->CurrentPly, before + 1);
             QVERIFY(std::find(legal.begin(), legal.end(), w->MoveCodes[before]) != legal.end());
-            QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+            QVERIFY2(w->now - start < 2000, qPrintable(QString::number(w->now - start)));
             w->UpdateClocks();
             QVERIFY(w->WhiteLeftMs > 0 && w->BlackLeftMs > 0);
             QVERIFY(!w->WhiteFlagged && !w->BlackFlagged);

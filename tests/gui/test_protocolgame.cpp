@@ -87,7 +87,7 @@ class ProtocolGameTest : public QObject {
         QVERIFY(e.Start());
         e.Send("xboard");
         e.Send("protover 2");
-        QVERIFY(e.Until(10000, [](const std::string& l) { return l == "feature done=1"; }));
+        QVERIFY(e.Until(HangMs, [](const std::string& l) { return l == "feature done=1"; }));
     }
 
     void AllLinesAreProtocolLines(const Engine& e) {
@@ -107,16 +107,16 @@ class ProtocolGameTest : public QObject {
             e.Send("usermove " + mine);
             if (const std::string end = game.Ending(); !end.empty()) {
                 // The program announces the end that the test's move made.
-                QCOMPARE(e.Until(10000, IsMoveOrResult), std::optional<std::string>(end));
+                QCOMPARE(e.Until(HangMs, IsMoveOrResult), std::optional<std::string>(end));
                 e.Send("result " + end);
                 qInfo("game over after %d plies: %s", ply + 1, end.c_str());
                 return;
             }
-            const auto reply = e.Until(10000, IsMoveOrResult);
+            const auto reply = e.Until(HangMs, IsMoveOrResult);
             QVERIFY2(reply && reply->starts_with("move "), reply ? reply->c_str() : "no reply");
             QVERIFY2(game.Play(reply->substr(5)), reply->c_str());
             if (const std::string end = game.Ending(); !end.empty()) {
-                QCOMPARE(e.Until(10000, IsMoveOrResult), std::optional<std::string>(end));
+                QCOMPARE(e.Until(HangMs, IsMoveOrResult), std::optional<std::string>(end));
                 e.Send("result " + end);
                 qInfo("game over after %d plies: %s", ply + 2, end.c_str());
                 return;
@@ -142,7 +142,7 @@ private slots:
         PlayAsWhiteToTheEnd(e, first, random);
         if (QTest::currentTestFailed()) return;
         e.Send("ping 1");
-        QCOMPARE(e.Until(10000, [](const std::string& l) { return l.starts_with("pong"); }),
+        QCOMPARE(e.Until(HangMs, [](const std::string& l) { return l.starts_with("pong"); }),
                  std::optional<std::string>("pong 1"));
 
         // A second game in the same process, the program as white.
@@ -153,7 +153,7 @@ private slots:
         e.Send("otim 1000");
         e.Send("go");
         Game second;
-        auto move = e.Until(10000, IsMoveOrResult);
+        auto move = e.Until(HangMs, IsMoveOrResult);
         QVERIFY(move && move->starts_with("move "));
         QVERIFY2(second.Play(move->substr(5)), move->c_str());
         const std::vector<Move> replies = second.Legal();
@@ -161,7 +161,7 @@ private slots:
         QVERIFY(second.Play(reply));
         e.Send("time 1000");
         e.Send("usermove " + reply);
-        move = e.Until(10000, IsMoveOrResult);
+        move = e.Until(HangMs, IsMoveOrResult);
         QVERIFY(move && move->starts_with("move "));
         QVERIFY2(second.Play(move->substr(5)), move->c_str());
 
@@ -174,20 +174,20 @@ private slots:
             e.Send("usermove " + m);
         }
         e.Send("ping 2");
-        QCOMPARE(e.Until(10000, [](const std::string& l) { return l.starts_with("pong") || l.starts_with("move "); }),
+        QCOMPARE(e.Until(HangMs, [](const std::string& l) { return l.starts_with("pong") || l.starts_with("move "); }),
                  std::optional<std::string>("pong 2"));
 
         // "go" makes the program move for the side to move (black here).
         e.Send("time 1000");
         e.Send("go");
-        move = e.Until(10000, IsMoveOrResult);
+        move = e.Until(HangMs, IsMoveOrResult);
         QVERIFY(move && move->starts_with("move "));
         QCOMPARE(second.SideToMove(), BLACK);
         QVERIFY2(second.Play(move->substr(5)), move->c_str());
 
         e.Send("result 1/2-1/2 {enough}");
         e.Send("quit");
-        const std::optional<int> status = e.WaitExit(5000);
+        const std::optional<int> status = e.WaitExit(HangMs);
         QVERIFY(status && WIFEXITED(*status));
         AllLinesAreProtocolLines(e);
     }

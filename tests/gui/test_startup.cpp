@@ -329,7 +329,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         boxes.answers.push_back(BoxAnswer::No);
         w->btnExitClick();
-        QTRY_VERIFY(!w->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), HangMs);
         QCOMPARE(boxes.shown.size(), std::size_t{1});
     }
 };
