@@ -148,10 +148,12 @@ bool RewriteWholeInPlace(const std::string& path, std::string_view bytes, std::s
     struct stat st{};
     std::string old;
     int error = 0;
-    if (fstat(fd, &st) != 0 || !ReadAll(fd, &old, static_cast<std::size_t>(st.st_size)))
+    if (fstat(fd, &st) != 0)
         error = errno;
     else if (!S_ISREG(st.st_mode))
         error = EINVAL;
+    else if (!ReadAll(fd, &old, static_cast<std::size_t>(st.st_size)))
+        error = errno;
     const off_t size = static_cast<off_t>(bytes.size());
     if (error == 0 && size > 0) {
         do error = posix_fallocate(fd, 0, size);

@@ -1,9 +1,10 @@
 // Writing files so that a failure never leaves half of what was written: a
 // file is replaced whole or stays as it was, an append goes in whole or the
 // file keeps its old length, and bytes rewritten in place are all written or
-// put back. Every write is flushed to the disk before it counts as done.
-// A file this process may not write is never written. On failure the reason
-// ("No space left on device", "Permission denied") is given.
+// put back. Every write is flushed to the disk before it counts as done
+// (bytes rewritten in place once FlushFile is called). A file this process
+// may not write is never written. On failure the reason ("No space left on
+// device", "Permission denied") is given.
 //
 // A symbolic link is followed to the file it names, and a link that names
 // no file yet gets that file made.
