@@ -122,6 +122,7 @@ bookclass::bookclass(const char* path) {
 }
 
 bookclass::~bookclass() {
+    FinishLearning();
     if (fd_ >= 0) close(fd_);
 }
 
@@ -183,6 +184,25 @@ bool bookclass::WriteRecord(long long index, const BookRecord& r, const BookReco
     if (RewriteInPlace(fd_, base, bytes, before, sizeof bytes, &reason)) return true;
     writeError_ = reason;
     return false;
+}
+
+bool bookclass::FinishLearning() {
+    if (unflushed_.empty()) return true;
+    FileLock lock(fd_, F_WRLCK);
+    std::string reason;
+    const bool flushed = FlushFile(fd_, &reason);
+    if (!flushed) {
+        for (auto r = unflushed_.rbegin(); r != unflushed_.rend(); ++r) {
+            BookRecord now;
+            if (ReadRecord(r->index, &now) && BookCodeEqual(now, r->after) && now.Slot[0] == r->after.Slot[0] &&
+                now.Slot[1] == r->after.Slot[1])
+                WriteRecord(r->index, r->before, r->after);
+        }
+        FlushFile(fd_, nullptr);
+        writeError_ = reason;
+    }
+    unflushed_.clear();
+    return flushed;
 }
 
 std::string bookclass::TakeWriteError() {
@@ -299,7 +319,9 @@ int bookclass::Learn(const Position* before, short move, float result) {
             else
                 ++drawn;
             slot = MakeBookSlot(BookSlotMove(slot), won, lost, drawn);
-            return WriteRecord(i, r, old) ? 1 : 0;
+            if (!WriteRecord(i, r, old)) return 0;
+            unflushed_.push_back({i, old, r});
+            return 1;
         }
     }
     return 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "types.h"
 
@@ -61,9 +62,16 @@ public:
 
     // Adds the game's result (from white's view: 1 white won, 0 black won,
     // else a draw) to the stored move of the position before it; 1 when a
-    // record was rewritten. A record that cannot be written is left as it
-    // was (0), and the reason kept for TakeWriteError.
+    // record was rewritten (it reaches the disk with FinishLearning). A
+    // record that cannot be written is left as it was (0), and the reason
+    // kept for TakeWriteError.
     int Learn(const Position* before, short move, float result);
+
+    // Puts the records Learn rewrote since the last call on the disk, in one
+    // flush. When that fails they are put back as they were (those no other
+    // program changed meanwhile), the reason is kept for TakeWriteError and
+    // the result is false. Closing the book does it too.
+    bool FinishLearning();
 
     // Why the last rewrite failed since the last call ("" when none did).
     std::string TakeWriteError();
@@ -79,7 +87,13 @@ private:
     bool ReadRecord(long long index, BookRecord* r);
     bool WriteRecord(long long index, const BookRecord& r, const BookRecord& old);
 
+    struct Rewritten {
+        long long index;
+        BookRecord before, after;
+    };
+
     int fd_ = -1;
+    std::vector<Rewritten> unflushed_;
     bool writable_ = false;
     std::string writeError_;
 };

@@ -922,8 +922,10 @@ void TfrmWinRovik::BuildDisplayBoard() {
 void TfrmWinRovik::LearnGame(int lastPly) {
     const int plies = BookLearningEnabled ? std::min(lastPly, 60) : 0;
     for (int i = 0; i < plies; ++i) LearnMove(PositionHistory[i], MoveCodes[i], LearnResult);
-    // A rewrite that failed left its record as it was; said once a game.
     if (!Book) return;
+    // The game's records go to the disk together. A rewrite that failed left
+    // its record as it was; said once a game.
+    Book->FinishLearning();
     if (const std::string reason = Book->TakeWriteError(); !reason.empty() && !ProtocolMode)
         ShowMessageBox(this,
                        "The learning book " + BookFile + " could not be written:\n" +

@@ -57,6 +57,8 @@ std::string UserFilePath(const std::string& startupDir, const std::string& userD
                          QString* failure) {
     const QString path = QString::fromStdString(userDir + "/" + name);
     const QString shipped = QString::fromStdString(startupDir + "/" + name);
+    // What a save killed in an earlier run left beside the file.
+    RemoveStaleTemporaryFiles(QFile::encodeName(path).toStdString());
     if (!QFileInfo::exists(path) && QFileInfo(shipped).isFile() && path != shipped) {
         QFile from(shipped);
         std::string reason;

@@ -21,7 +21,8 @@ std::string UserFilesDirectory(const std::string& startupDir);
 // The path of a file the program rewrites, in userDir. When userDir has
 // none yet, the one shipped in startupDir is copied there first (whole or
 // not at all, so a failed copy is tried again at the next start); why a
-// copy failed goes to *failure.
+// copy failed goes to *failure. Temporary files that killed saves of the
+// file left beside it are removed.
 std::string UserFilePath(const std::string& startupDir, const std::string& userDir, const std::string& name,
                          QString* failure = nullptr);
 

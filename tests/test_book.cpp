@@ -23,6 +23,7 @@
 #include "bitboard.h"
 #include "book.h"
 #include "engine_fixture.h"
+#include "flushwatch.h"
 #include "globals.h"
 #include "makemove.h"
 #include "movegen.h"
@@ -435,6 +436,49 @@ TEST_F(BookTest, LearnFindsRecordsAtBothEndsAndNothingElse) {
     Bytes expected = WithSlot(before, 0, 0, MakeBookSlot(BookSlotMove(firstSlot), 1, 1, 2));
     expected = WithSlot(expected, records.size() - 1, 0, MakeBookSlot(BookSlotMove(lastSlot), 1, 1, 2));
     EXPECT_EQ(ReadAll(path_), expected);
+}
+
+// A game's records reach the disk in one flush once they are all written;
+// a flush that fails puts them all back as they were.
+TEST_F(BookTest, AGamesRecordsAreFlushedOnceAndPutBackWhenTheFlushFails) {
+    const std::vector<Position> positions = RandomPositions(12, 29);
+    const std::vector<BookRecord> records = SortedRecords(positions, 300, 1, 1, 1);
+    const Bytes before = ToBytes(records);
+    Bytes learned = before;
+    for (size_t i = 0; i < records.size(); ++i)
+        learned = WithSlot(learned, i, 0, MakeBookSlot(BookSlotMove(records[i].Slot[0]), 1, 1, 2));
+    WriteAll(path_, before);
+    ASSERT_TRUE(WatchFlushes(path_));
+    auto learnAll = [&](bookclass& book) {
+        for (const BookRecord& r : records)
+            EXPECT_EQ(book.Learn(PositionOf(positions, r), static_cast<short>(BookSlotMove(r.Slot[0])), 0.5f), 1);
+    };
+    for (const int failure : {0, EIO}) {
+        SCOPED_TRACE(failure);
+        Flushes.count = 0;
+        {
+            bookclass book(path_.c_str());
+            learnAll(book);
+            EXPECT_EQ(Flushes.count, 0);
+            EXPECT_EQ(ReadAll(path_), learned);
+            Flushes.failNext = failure;
+            EXPECT_EQ(book.FinishLearning(), failure == 0);
+            EXPECT_EQ(book.TakeWriteError(), failure ? std::strerror(failure) : "");
+            EXPECT_EQ(ReadAll(path_), failure ? before : learned);
+            EXPECT_TRUE(book.FinishLearning());  // nothing left
+        }
+        EXPECT_EQ(Flushes.count, failure ? 2 : 1);  // the records put back are flushed too
+        WriteAll(path_, before);
+    }
+    // Closing the book flushes what was learned.
+    Flushes.count = 0;
+    {
+        bookclass book(path_.c_str());
+        learnAll(book);
+    }
+    EXPECT_EQ(Flushes.count, 1);
+    EXPECT_EQ(ReadAll(path_), learned);
+    Flushes = {};
 }
 
 TEST_F(BookTest, ReadOnlyFileIsReadButNotLearned) {

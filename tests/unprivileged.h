@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -67,6 +68,62 @@ inline std::string MakeReachableFolder(const std::string& prefix) {
         return pattern;
     }
     return {};
+}
+
+// Makes path the unprivileged user's own (a file or folder of the person
+// running the program) when the tests run as root; true when it is theirs.
+inline bool GiveToUnprivilegedUser(const std::string& path) {
+    if (!RunsAsRoot()) return true;
+    uid_t uid;
+    gid_t gid;
+    unprivileged_detail::UserOfNobody(uid, gid);
+    return lchown(path.c_str(), uid, gid) == 0;
+}
+
+// A folder of the unprivileged user's own, which that user can reach
+// whatever TMPDIR is; removed with all it holds (locked folders in it too)
+// when the object goes. Path() is empty when none could be made.
+class UserFolder {
+public:
+    explicit UserFolder(const std::string& prefix) : path_(MakeReachableFolder(prefix)) {
+        if (!path_.empty() && !GiveToUnprivilegedUser(path_)) {
+            std::filesystem::remove(path_);
+            path_.clear();
+        }
+    }
+    ~UserFolder() {
+        if (path_.empty()) return;
+        std::error_code ec;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
+        for (const auto& e : std::filesystem::directory_iterator(path_, ec))
+            if (e.is_directory(ec) && !e.is_symlink(ec))
+                std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    UserFolder(const UserFolder&) = delete;
+    UserFolder& operator=(const UserFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// A file of the unprivileged user's own holding bytes, made read-only
+// (0444) as a person makes a file they want kept. False when it could not be.
+inline bool MakeReadOnlyFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    return chmod(path.c_str(), 0444) == 0 && GiveToUnprivilegedUser(path);
+}
+
+// A folder the unprivileged user may not write (an administrator's, 0555)
+// holding a file of the name, with bytes, that all may write (0666). False
+// when they could not be made.
+inline bool MakeLockedFolder(const std::string& folder, const std::string& name, const std::string& bytes) {
+    const std::string path = folder + "/" + name;
+    if (mkdir(folder.c_str(), 0755) != 0) return false;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    return chmod(path.c_str(), 0666) == 0 && chmod(folder.c_str(), 0555) == 0;
 }
 
 // Runs body as an unprivileged user; failed() tells afterwards, in the

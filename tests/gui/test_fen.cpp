@@ -1,8 +1,9 @@
 // FEN positions in the window: set-up from text, files and the clipboard,
-// the failures and their message, saving the position shown, and the
-// protocol's "setboard" on the real program.
+// the failures and their message, saving the position shown (over files a
+// person protected too), and the protocol's "setboard" on the real program.
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 
@@ -22,6 +24,7 @@
 #include "rootsearch.h"
 #include "smallfs.h"
 #include "test_position.h"
+#include "unprivileged.h"
 #include "xboard.h"
 
 namespace {
@@ -324,6 +327,52 @@ private slots:
         }
         QCOMPARE(ReadWholeFile(old), before);
         QCOMPARE(QDir(QString::fromStdString(disk.Path())).entryList(QDir::Files), QStringList{"old.fen"});
+    }
+
+    // As a person without an administrator's rights, for whom file modes
+    // bind: a position file they made read-only, or a new one in a folder
+    // they may not write, is not written and the box says why (in protocol
+    // mode nothing is said); an existing file they may write in such a
+    // folder is replaced.
+    void aSaveKeepsWhatThePersonProtected() {
+        const UserFolder own("fentest");
+        if (own.Path().empty()) QSKIP("no folder the unprivileged user can reach");
+        const QString folder = QString::fromStdString(own.Path()), shared = folder + "/shared";
+        const QString mine = folder + "/mine.fen", theirs = shared + "/theirs.fen", fresh = shared + "/new.fen";
+        const std::string before = "4k3/8/8/8/8/8/8/4K3 w - - 0 1\n";
+        QVERIFY(MakeReadOnlyFile(mine.toStdString(), before));
+        QVERIFY(MakeLockedFolder(shared.toStdString(), "theirs.fen", before));
+        const struct {
+            QString name;
+            bool protocol;
+            bool saved;
+        } cases[] = {{mine, false, false}, {mine, true, false}, {fresh, false, false}, {theirs, false, true}};
+        const UnprivilegedRun run = RunUnprivileged(
+            [&] {
+                for (const auto& c : cases) {
+                    boxes.shown.clear();
+                    boxes.files.push_back(c.name);
+                    ProtocolMode = c.protocol;
+                    w->SavePosition1Click();
+                    ProtocolMode = false;
+                    if (c.saved || c.protocol) {
+                        QVERIFY2(boxes.shown.empty(), qPrintable(c.name));
+                        continue;
+                    }
+                    QCOMPARE(boxes.shown.size(), std::size_t{1});
+                    QCOMPARE(boxes.shown[0].caption, QString("Error"));
+                    QVERIFY(boxes.shown[0].text.contains(c.name));
+                    QVERIFY2(boxes.shown[0].text.contains(QString::fromLocal8Bit(std::strerror(EACCES))),
+                             qPrintable(boxes.shown[0].text));
+                }
+            },
+            [] { return QTest::currentTestFailed(); });
+        if (!run.ran) QSKIP(run.why.c_str());
+        QVERIFY2(!run.failed, run.why.c_str());
+        QCOMPARE(ReadWholeFile(mine), before);
+        QCOMPARE(ReadWholeFile(theirs), StartFen);
+        QCOMPARE(QDir(shared).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"theirs.fen"});
     }
 
     void moveNumbers() {

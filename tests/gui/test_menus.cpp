@@ -1,5 +1,6 @@
 // The menu bar as designed, the option items that act at once, and the
-// learning book left alone while learning is switched off.
+// learning book: left alone while learning is switched off or the person
+// made it read-only, flushed once for a game learned.
 #include <QAction>
 #include <QFile>
 #include <QLabel>
@@ -15,9 +16,12 @@
 #include <vector>
 
 #include "bitboard.h"
+#include "book.h"
+#include "flushwatch.h"
 #include "globals.h"
 #include "guiglobals.h"
 #include "gui_fixture.h"
+#include "unprivileged.h"
 
 namespace {
 
@@ -231,6 +235,66 @@ private slots:
         w->ResetGame();
         QVERIFY(ReadWholeFile(here.path() + "/MLBook.lib") != book);
         CloseWindow();  // before the working directory goes
+    }
+
+    // The records of a game reach the disk together, in one flush, once the
+    // game's result is learned.
+    void aGameIsLearnedInOneFlush() {
+        CloseWindow();
+        ResetWindowTest();
+        WorkingDirectory here;
+        QVERIFY(here.LinkShipped("images"));
+        const QString path = here.path() + "/MLBook.lib";
+        QVERIFY(QFile::copy(QString(MORLAQUIN_TEST_DATA) + "/MLBook.lib", path));
+        const std::string book = ReadWholeFile(path);
+        MakeWindow();
+        w->learnsInBook = true;
+        QVERIFY(PlayMoves(*w, {"e2e4", "e7e5", "g1f3", "b8c6"}));
+        QVERIFY(WatchFlushes(path.toStdString()));
+        LearnResult = 1.0;
+        w->ResetGame();
+        const std::string learned = ReadWholeFile(path);
+        QCOMPARE(learned.size(), book.size());
+        int records = 0;
+        for (std::size_t at = 0; at < book.size(); at += BOOK_RECORD_BYTES)
+            records += book.compare(at, BOOK_RECORD_BYTES, learned, at, BOOK_RECORD_BYTES) != 0;
+        QVERIFY2(records >= 2, qPrintable(QString::number(records)));
+        QCOMPARE(Flushes.count, 1);
+        Flushes = {};
+        CloseWindow();
+    }
+
+    // A book the person made read-only (a person without an administrator's
+    // rights, for whom that binds) is read but never written, and nothing
+    // is said.
+    void aReadOnlyBookIsLeftAloneSilently() {
+        const UserFolder own("booktest");
+        if (own.Path().empty()) QSKIP("no folder the unprivileged user can reach");
+        const QString path = QString::fromStdString(own.Path()) + "/MLBook.lib";
+        QVERIFY(QFile::copy(QString(MORLAQUIN_TEST_DATA) + "/MLBook.lib", path));
+        QVERIFY(GiveToUnprivilegedUser(path.toStdString()));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const std::string book = ReadWholeFile(path);
+        CloseWindow();
+        ResetWindowTest();
+        WorkingDirectory here;
+        QVERIFY(here.LinkShipped("images"));
+        MakeWindow();
+        w->learnsInBook = true;
+        QVERIFY(PlayMoves(*w, {"e2e4", "e7e5", "g1f3", "b8c6"}));
+        const UnprivilegedRun run = RunUnprivileged(
+            [&] {
+                w->Book = std::make_unique<bookclass>(QFile::encodeName(path).constData());
+                LearnResult = 1.0;
+                w->ResetGame();
+                QVERIFY(w->learned.size() >= 4);
+                QVERIFY(boxes.shown.empty());
+            },
+            [] { return QTest::currentTestFailed(); });
+        CloseWindow();  // before the working directory goes
+        if (!run.ran) QSKIP(run.why.c_str());
+        QVERIFY2(!run.failed, run.why.c_str());
+        QCOMPARE(ReadWholeFile(path), book);
     }
 
     // A game learned while the book cannot be written: the book as it was,

@@ -1,6 +1,7 @@
 // Personalities: the editor against personality files made by hand, its
 // buttons, the main window's item and the start-up choice, the values the
-// engine takes, the pictures (broken ones too) and the shipped set.
+// engine takes, the pictures (broken ones too), the shipped set, and a file
+// the person made read-only.
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -15,7 +16,9 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "bitboard.h"
@@ -32,6 +35,7 @@
 #include "rootsearch.h"
 #include "smallfs.h"
 #include "test_position.h"
+#include "unprivileged.h"
 
 namespace {
 
@@ -142,6 +146,19 @@ class PersonalityTest : public QObject, public WindowFixture<TestWindow> {
     void ChoosePersonality(std::function<void()> action) {
         WhenModal([action](QWidget*) { action(); });
         w->Personality1Click();
+    }
+
+    // OK on the editor's personality, then Delete confirmed: each is refused
+    // with a box naming the file and the reason.
+    void OkAndDeleteAreRefused(const QString& file, const QString& reason) {
+        dialog->btnOKClick();
+        boxes.answers = {BoxAnswer::Ok};
+        dialog->btnDeleteClick();
+        QCOMPARE(boxes.shown.size(), std::size_t{3});
+        for (const std::size_t i : {std::size_t{0}, std::size_t{2}}) {
+            QCOMPARE(boxes.shown[i].caption, QString("Error"));
+            QVERIFY2(boxes.shown[i].text.contains(file + ": " + reason), qPrintable(boxes.shown[i].text));
+        }
     }
 
     std::vector<int> Shown() const {
@@ -545,17 +562,29 @@ private slots:
         QVERIFY(dialog->SelectPersonality("Tester"));
         dialog->cboxKnight->setEditText("280");
         QVERIFY(disk.Fill());
-        dialog->btnOKClick();
-        boxes.answers = {BoxAnswer::Ok};
-        dialog->btnDeleteClick();
-        QCOMPARE(boxes.shown.size(), std::size_t{3});
-        for (const std::size_t i : {std::size_t{0}, std::size_t{2}}) {
-            QCOMPARE(boxes.shown[i].caption, QString("Error"));
-            QVERIFY(boxes.shown[i].text.contains(file));
-            QVERIFY2(boxes.shown[i].text.contains(QString::fromLocal8Bit(NoSpaceText().c_str())), qPrintable(boxes.shown[i].text));
-        }
+        OkAndDeleteAreRefused(file, QString::fromLocal8Bit(NoSpaceText().c_str()));
         QCOMPARE(ReadWholeFile(file), std::string(Sample));
         QCOMPARE(Items(dialog->cboxName), (QStringList{"Morlaquin", "Tester", "Sparse"}));
+    }
+
+    // A file the person made read-only (a person without an
+    // administrator's rights, for whom that binds): neither OK nor Delete
+    // writes it, and each says why with the file's name.
+    void aReadOnlyFileIsNotWrittenAndSaid() {
+        const UserFolder own("personalitytest");
+        if (own.Path().empty()) QSKIP("no folder the unprivileged user can reach");
+        Open(Sample);
+        const QString file = QString::fromStdString(own.Path()) + "/MLPersonalities.ini";
+        QVERIFY(MakeReadOnlyFile(file.toStdString(), Sample));
+        dialog->PersonalityFile = file;
+        QVERIFY(dialog->SelectPersonality("Tester"));
+        dialog->cboxKnight->setEditText("280");
+        const UnprivilegedRun run = RunUnprivileged(
+            [&] { OkAndDeleteAreRefused(file, QString::fromLocal8Bit(std::strerror(EACCES))); },
+            [] { return QTest::currentTestFailed(); });
+        if (!run.ran) QSKIP(run.why.c_str());
+        QVERIFY2(!run.failed, run.why.c_str());
+        QCOMPARE(ReadWholeFile(file), std::string(Sample));
     }
 
     // -------------------------------------------------------- New and Delete

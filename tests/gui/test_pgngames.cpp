@@ -1,7 +1,7 @@
-// PGN games in the window: the save dialog and the file it appends to, the
-// game list and its dialog, loading a listed game with every way a load
-// ends, files in the styles other programs write, and random games saved
-// and loaded back.
+// PGN games in the window: the save dialog and the file it appends to (files
+// a person protected too), the game list and its dialog, loading a listed
+// game with every way a load ends, files in the styles other programs
+// write, and random games saved and loaded back.
 #include <QAction>
 #include <QCoreApplication>
 #include <QDate>
@@ -24,7 +24,9 @@
 
 #include <sys/resource.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <random>
@@ -40,6 +42,7 @@
 #include "rootsearch.h"
 #include "smallfs.h"
 #include "test_position.h"
+#include "unprivileged.h"
 
 using Strings = std::vector<std::string>;
 
@@ -495,6 +498,47 @@ private slots:
         const std::string after = ReadWholeFile(old);
         QCOMPARE(after.substr(0, before.size()), before);
         QVERIFY(after.find("\n2.   Nf3") != std::string::npos);
+    }
+
+    // As a person without an administrator's rights, for whom file modes
+    // bind: a game file they made read-only is not written and the box says
+    // why; one they may write in a folder they may not, and the missing file
+    // a link of theirs names, take the game.
+    void aSaveKeepsWhatThePersonProtected() {
+        const UserFolder own("pgntest");
+        if (own.Path().empty()) QSKIP("no folder the unprivileged user can reach");
+        QVERIFY(PlayMoves(*w, {"e2e4", "e7e5", "g1f3"}));
+        const QString folder = QString::fromStdString(own.Path()), shared = folder + "/shared";
+        const QString mine = folder + "/mine.pgn", theirs = shared + "/theirs.pgn", linked = folder + "/linked.pgn";
+        const std::string before = "[Event: \"before\"]\n\n1.   d4     d5\n";
+        QVERIFY(MakeReadOnlyFile(mine.toStdString(), before));
+        QVERIFY(MakeLockedFolder(shared.toStdString(), "theirs.pgn", before));
+        QVERIFY(QFile::link("made.pgn", linked));
+        QVERIFY(GiveToUnprivilegedUser(linked.toStdString()));
+        const UnprivilegedRun run = RunUnprivileged(
+            [&] {
+                SaveTo(mine);
+                ExpectWorkerDone();
+                QCOMPARE(ErrorBoxes().size(), 1);
+                QVERIFY(ErrorBoxes()[0].contains(mine));
+                QVERIFY2(ErrorBoxes()[0].contains(QString::fromLocal8Bit(std::strerror(EACCES))),
+                         qPrintable(ErrorBoxes()[0]));
+                boxes.shown.clear();
+                for (const QString& name : {theirs, linked}) {
+                    SaveTo(name);
+                    ExpectWorkerDone();
+                    QVERIFY2(ErrorBoxes().isEmpty(), qPrintable(name));
+                }
+            },
+            [] { return QTest::currentTestFailed(); });
+        if (!run.ran) QSKIP(run.why.c_str());
+        QVERIFY2(!run.failed, run.why.c_str());
+        QCOMPARE(ReadWholeFile(mine), before);
+        const std::string appended = ReadWholeFile(theirs);
+        QCOMPARE(appended.substr(0, before.size()), before);
+        QVERIFY(appended.find("\n2.   Nf3") != std::string::npos);
+        QVERIFY(QFileInfo(linked).isSymLink());
+        QVERIFY(ReadWholeFile(folder + "/made.pgn").find("\n2.   Nf3") != std::string::npos);
     }
 
     // ------------------------------------------------------------- listing

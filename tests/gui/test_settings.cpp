@@ -1,7 +1,7 @@
 // The settings file: read at the first showing (in protocol mode only what
 // an engine needs), written on closing after "Save settings?", files edited
-// by hand, every option through a close and a new start, and closes that
-// cannot save.
+// by hand, every option through a close and a new start, closes that cannot
+// save, and what a person without an administrator's rights protected.
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -13,6 +13,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstring>
+
 #include "dialogs/About.h"
 #include "dialogs/LEVELS.h"
 #include "dialogs/Personality.h"
@@ -22,8 +24,10 @@
 #include "gui_fixture.h"
 #include "hash.h"
 #include "inifile.h"
+#include "killedsave.h"
 #include "rootsearch.h"
 #include "smallfs.h"
+#include "unprivileged.h"
 #include "xboard.h"
 
 namespace {
@@ -459,6 +463,85 @@ private slots:
         QVERIFY2(boxes.shown[1].text.contains(QString::fromLocal8Bit(NoSpaceText().c_str())), qPrintable(boxes.shown[1].text));
         QCOMPARE(PendingCommand.load(), CMD_QUIT);
         QCOMPARE(ReadWholeFile(file), before);
+    }
+
+    // As a person without an administrator's rights, for whom file modes
+    // bind: a settings file they made read-only stays as it was and the box
+    // says why; one they may write in a folder they may not is saved where
+    // it stands; what a killed save left beside it goes, and what a running
+    // one writes stays.
+    void aSaveKeepsWhatThePersonProtected_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("read-only file") << "read-only";
+        QTest::newRow("writable file in a locked folder") << "locked folder";
+        QTest::newRow("left by killed saves") << "killed saves";
+    }
+
+    void aSaveKeepsWhatThePersonProtected() {
+        QFETCH(QString, kind);
+        const UserFolder own("settingstest");
+        if (own.Path().empty()) QSKIP("no folder the unprivileged user can reach");
+        const QString folder = QString::fromStdString(own.Path() + (kind == "locked folder" ? "/shared" : ""));
+        const QString file = folder + "/Morlaquin.ini";
+        const std::string before = "; two keys and a note of mine\n[Settings]\nBoard=3\nSounds=0\n";
+        QStringList after = {"Morlaquin.ini"};
+        if (kind == "read-only") {
+            QVERIFY(MakeReadOnlyFile(file.toStdString(), before));
+        } else if (kind == "locked folder") {
+            QVERIFY(MakeLockedFolder(folder.toStdString(), "Morlaquin.ini", before));
+        } else {
+            WriteWholeFile(file, before);
+            QVERIFY(GiveToUnprivilegedUser(file.toStdString()));
+            const QString gone = QString::fromStdString(KilledSaveFile("Morlaquin.ini", GoneProcess()));
+            const QString running = QString::fromStdString(KilledSaveFile("Morlaquin.ini", getppid()));
+            for (const QString& name : {gone, running}) {
+                WriteWholeFile(folder + "/" + name, "[Sett");
+                QVERIFY(GiveToUnprivilegedUser((folder + "/" + name).toStdString()));
+            }
+            after << running;
+        }
+        Start();
+        w->btnHash2->trigger();  // 8 MB
+        w->SettingsFile = file;
+        const UnprivilegedRun run = RunUnprivileged(
+            [&] {
+                QVERIFY(Close(BoxAnswer::Yes));
+                QCOMPARE(PendingCommand.load(), CMD_QUIT);
+                if (kind != "read-only") {
+                    QCOMPARE(boxes.shown.size(), std::size_t{1});
+                    return;
+                }
+                QCOMPARE(boxes.shown.size(), std::size_t{2});
+                QCOMPARE(boxes.shown[1].caption, QString("Error"));
+                QVERIFY2(boxes.shown[1].text.contains(file + ": " + QString::fromLocal8Bit(std::strerror(EACCES))),
+                         qPrintable(boxes.shown[1].text));
+            },
+            [] { return QTest::currentTestFailed(); });
+        if (!run.ran) QSKIP(run.why.c_str());
+        QVERIFY2(!run.failed, run.why.c_str());
+        after.sort();
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name), after);
+        if (kind == "read-only") {
+            QCOMPARE(ReadWholeFile(file), before);
+            return;
+        }
+        IniDocument saved;
+        QVERIFY(saved.Load(file));
+        QVERIFY(saved.Text().startsWith("; two keys and a note of mine\n[Settings]\n"));
+        QCOMPARE(saved.ReadString("Settings", "HashSize", "missing"), QString("8"));
+    }
+
+    // What killed saves left in the user's data folder goes at start; what
+    // a running save writes stays.
+    void aStartRemovesWhatKilledSavesLeft() {
+        const pid_t gone = GoneProcess();
+        const QString running = QString::fromStdString(KilledSaveFile("Morlaquin.ini", getppid()));
+        QStringList left = {running};
+        for (const char* name : {"Morlaquin.ini", "MLPersonalities.ini", "MLBook.lib"})
+            left << QString::fromStdString(KilledSaveFile(name, gone, 2));
+        for (const QString& name : left) WriteWholeFile(here->path() + "/" + name, "[Sett");
+        Start();
+        QCOMPARE(QDir(here->path()).entryList({".*.new"}, QDir::Files | QDir::Hidden), QStringList{running});
     }
 
     // A file too large to be read is kept at close, and the box says why.
