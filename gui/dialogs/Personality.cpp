@@ -219,19 +219,17 @@ void TfrmPersonality::CommitFile(IniDocument* ini) {
 
 void TfrmPersonality::FillNameList() {
     IniDocument ini;
-    ListNames(&ini);
-    SelectIn(ini, cboxName->currentText());
+    FillNameListFrom(&ini);
 }
 
 void TfrmPersonality::StartUp(const QString& name) {
     // The file is read once for the list and the choice.
     IniDocument ini;
-    ListNames(&ini);
-    SelectIn(ini, cboxName->currentText());
+    FillNameListFrom(&ini);
     if (!SelectIn(ini, name)) SelectIn(ini, "Morlaquin");
 }
 
-void TfrmPersonality::ListNames(IniDocument* ini) {
+void TfrmPersonality::FillNameListFrom(IniDocument* ini) {
     const bool readable = LoadFile(ini);
     QStringList names;
     int empty = 0;
@@ -250,6 +248,7 @@ void TfrmPersonality::ListNames(IniDocument* ini) {
     else if (names.isEmpty() && QFileInfo::exists(PersonalityFile))
         ListProblem = PersonalityFile + (ini->Text().trimmed().isEmpty() ? " is empty" : " holds no personality");
     cboxName->setCurrentIndex(CurrentIndex);
+    SelectIn(*ini, cboxName->currentText());
 }
 
 bool TfrmPersonality::SelectPersonality(const QString& name) {

@@ -108,9 +108,9 @@ private:
 
     // The file as it is now; a file that cannot be read is said.
     bool LoadFile(IniDocument* ini);
-    // The names of the file read into cboxName, and the entry at
-    // CurrentIndex chosen.
-    void ListNames(IniDocument* ini);
+    // FillNameList with the file read into ini, and SelectPersonality
+    // from it.
+    void FillNameListFrom(IniDocument* ini);
     bool SelectIn(const IniDocument& ini, const QString& name);
     // Writes the changes; a failure is said.
     void CommitFile(IniDocument* ini);
