@@ -74,11 +74,9 @@ void TfrmWinRovik::ReadSettings() {
     ResignEnabled = flag("EnableResigning", true);
 
     TfrmPersonality* personality = PersonalityDialog(this);
-    personality->FillNameList();
+    personality->StartUp(ini.ReadString("Level", "Personality", "Morlaquin"));
     if (!ProtocolMode && !personality->ListProblem.isEmpty())
         ShowMessageBox(this, "No personality could be read.\n" + personality->ListProblem + ".", "Error");
-    if (!personality->SelectPersonality(ini.ReadString("Level", "Personality", "Morlaquin")))
-        personality->SelectPersonality("Morlaquin");
     personality->ApplySettings();
     RecomputeMaterial();
     setWindowTitle("Personality: " + personality->cboxName->currentText());

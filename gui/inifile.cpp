@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cctype>
 #include <limits>
 
@@ -15,10 +16,15 @@ const QByteArray Bom("\xEF\xBB\xBF");
 
 bool IsComment(const QByteArray& trimmed) { return trimmed.startsWith(';') || trimmed.startsWith('#'); }
 
+// A blank as trimmed() takes it.
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 // The section name of a header line ("[name]"), or false.
 bool HeaderName(const QByteArray& line, QByteArray* name) {
+    qsizetype first = 0;
+    while (first < line.size() && IsBlank(line[first])) ++first;
+    if (first == line.size() || line[first] != '[') return false;
     const QByteArray t = line.trimmed();
-    if (!t.startsWith('[')) return false;
     const qsizetype close = t.indexOf(']');
     *name = (close < 0 ? t.mid(1) : t.mid(1, close - 1)).trimmed();
     return true;
@@ -44,6 +50,25 @@ QString ValueText(const QByteArray& value) {
 
 bool SameName(const QByteArray& stored, const QString& wanted) {
     return QString::fromUtf8(stored).compare(wanted, Qt::CaseInsensitive) == 0;
+}
+
+// A name as the section index holds it: names that SameName takes for one
+// give the same key (each character case-folded on its own, as the
+// comparison does; ASCII directly).
+QString NameKey(const QString& name) {
+    QString key(name.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i].unicode();
+        if (c >= 0x80) return name.toCaseFolded();
+        key[i] = QChar(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    }
+    return key;
+}
+
+QString NameKey(const QByteArray& name) {
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) >= 0x80) return QString::fromUtf8(name).toCaseFolded();
+    return NameKey(QString::fromLatin1(name));
 }
 
 bool ParseInteger(const QByteArray& text, int* out) {
@@ -105,53 +130,110 @@ bool IniDocument::Load(const QString& path) {
 
 void IniDocument::SetText(const QByteArray& text, const QString& path) {
     path_ = path;
+    text_ = text;
     lines_.clear();
+    sections_.clear();
+    index_.clear();
     readable_ = true;
     modified_ = false;
     error_.clear();
     loadError_.clear();
-    bom_ = text.startsWith(Bom);
-    QByteArray body = bom_ ? text.mid(Bom.size()) : text;
-    lineEnd_ = body.contains("\r\n") ? "\r\n" : "\n";
-    if (body.isEmpty()) return;
-    if (body.endsWith('\n')) body.chop(1);
-    for (QByteArray& line : body.split('\n')) {
-        if (line.endsWith('\r')) line.chop(1);
-        lines_.append(line);
+    bom_ = text_.startsWith(Bom);
+    std::size_t counts[4] = {};
+    const char* p = text_.constData() + (bom_ ? Bom.size() : 0);
+    const char* const stop = text_.constData() + text_.size();
+    lines_.reserve(std::count(p, stop, '\n') + 1);
+    while (p < stop) {
+        const char* q = p;
+        while (q < stop && *q != '\n' && *q != '\r') ++q;
+        LineEnd end = LineEnd::None;
+        const char* next = q;
+        if (q < stop) {
+            end = *q == '\n' ? LineEnd::Lf : (q + 1 < stop && q[1] == '\n') ? LineEnd::CrLf : LineEnd::Cr;
+            next = q + (end == LineEnd::CrLf ? 2 : 1);
+        }
+        ++counts[static_cast<int>(end)];
+        // A view: the text stays in text_ until the line is changed.
+        lines_.push_back({QByteArray::fromRawData(p, q - p), end});
+        if (!sections_.empty()) sections_.back().end = static_cast<int>(lines_.size());
+        AddSection(false);
+        p = next;
     }
+    RebuildIndex();
+    newEnd_ = LineEnd::Lf;
+    for (LineEnd e : {LineEnd::CrLf, LineEnd::Cr})
+        if (counts[static_cast<int>(e)] > counts[static_cast<int>(newEnd_)]) newEnd_ = e;
 }
 
 QByteArray IniDocument::Text() const {
+    static const QByteArray endText[] = {"", "\n", "\r\n", "\r"};
     QByteArray out = bom_ ? Bom : QByteArray();
-    for (const QByteArray& line : lines_) out += line + lineEnd_;
+    out.reserve(text_.size() + 64);
+    for (const Line& line : lines_) out.append(line.text).append(endText[static_cast<int>(line.end)]);
     return out;
 }
 
-IniDocument::Range IniDocument::FindSection(const QString& section) const {
-    Range r;
-    for (int i = 0; i < lines_.size(); ++i) {
-        QByteArray name;
-        if (!HeaderName(lines_[i], &name)) continue;
-        if (r.header >= 0) {
-            r.end = i;
-            return r;
-        }
-        if (SameName(name, section)) r.header = i;
-    }
-    r.end = static_cast<int>(lines_.size());
-    return r;
+void IniDocument::AddSection(bool indexed) {
+    const int at = static_cast<int>(lines_.size()) - 1;
+    QByteArray name;
+    if (!HeaderName(lines_[at].text, &name)) return;
+    const QString key = NameKey(name);
+    if (!sections_.empty()) sections_.back().end = at;
+    sections_.push_back({at, at + 1, key});
+    if (indexed && !index_.contains(key)) index_.insert(key, static_cast<int>(sections_.size()) - 1);
 }
 
-int IniDocument::FindKey(const Range& r, const QString& key, QByteArray* value) const {
-    if (r.header < 0) return -1;
-    for (int i = r.header + 1; i < r.end; ++i) {
+void IniDocument::RebuildIndex() {
+    index_.clear();
+    index_.reserve(static_cast<qsizetype>(sections_.size()));
+    // From the last: the first section of a name is the one that stays.
+    for (int s = static_cast<int>(sections_.size()) - 1; s >= 0; --s) index_.insert(sections_[s].key, s);
+}
+
+int IniDocument::FindSection(const QString& section) const { return index_.value(NameKey(section), -1); }
+
+int IniDocument::FindKey(int section, const QString& key, QByteArray* value) const {
+    if (section < 0) return -1;
+    const Section& s = sections_[section];
+    for (int i = s.header + 1; i < s.end; ++i) {
         QByteArray k, v;
-        if (KeyValue(lines_[i], &k, &v) && SameName(k, key)) {
+        if (KeyValue(lines_[i].text, &k, &v) && SameName(k, key)) {
             if (value) *value = v;
             return i;
         }
     }
     return -1;
+}
+
+void IniDocument::InsertLine(int section, int at, const QByteArray& text) {
+    // A last line that had no end gets one before the new line.
+    if (at > 0 && lines_[at - 1].end == LineEnd::None) lines_[at - 1].end = newEnd_;
+    lines_.insert(lines_.begin() + at, Line{text, newEnd_});
+    ++sections_[section].end;
+    for (std::size_t s = section + 1; s < sections_.size(); ++s) {
+        ++sections_[s].header;
+        ++sections_[s].end;
+    }
+}
+
+void IniDocument::AppendLine(const QByteArray& text) {
+    if (!lines_.empty() && lines_.back().end == LineEnd::None) lines_.back().end = newEnd_;
+    lines_.push_back({text, newEnd_});
+    if (!sections_.empty()) sections_.back().end = static_cast<int>(lines_.size());
+    AddSection(true);
+}
+
+void IniDocument::RemoveLines(int section, int to) {
+    const int from = sections_[section].header;
+    lines_.erase(lines_.begin() + from, lines_.begin() + to);
+    const int removed = to - from;
+    if (section > 0) sections_[section - 1].end = sections_[section].end - removed;
+    sections_.erase(sections_.begin() + section);
+    for (std::size_t s = section; s < sections_.size(); ++s) {
+        sections_[s].header -= removed;
+        sections_[s].end -= removed;
+    }
+    RebuildIndex();
 }
 
 QString IniDocument::ReadString(const QString& section, const QString& key, const QString& def) const {
@@ -171,32 +253,32 @@ bool IniDocument::ReadBool(const QString& section, const QString& key, bool def)
     return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-bool IniDocument::SectionExists(const QString& section) const { return FindSection(section).header >= 0; }
+bool IniDocument::SectionExists(const QString& section) const { return FindSection(section) >= 0; }
 
 void IniDocument::WriteString(const QString& section, const QString& key, const QString& value) {
     modified_ = true;
-    const Range r = FindSection(section);
-    if (r.header < 0) {
-        if (!lines_.isEmpty() && !lines_.last().trimmed().isEmpty()) lines_.append(QByteArray());
-        lines_.append("[" + section.toUtf8() + "]");
-        lines_.append(key.toUtf8() + "=" + OneLine(value));
+    const int s = FindSection(section);
+    if (s < 0) {
+        if (!lines_.empty() && !lines_.back().text.trimmed().isEmpty()) AppendLine(QByteArray());
+        AppendLine("[" + section.toUtf8() + "]");
+        AppendLine(key.toUtf8() + "=" + OneLine(value));
         return;
     }
-    const int at = FindKey(r, key, nullptr);
+    const int at = FindKey(s, key, nullptr);
     if (at >= 0) {
         QByteArray stored, old;
-        KeyValue(lines_[at], &stored, &old);
-        lines_[at] = stored + "=" + OneLine(value);
+        KeyValue(lines_[at].text, &stored, &old);
+        lines_[at].text = stored + "=" + OneLine(value);
         return;
     }
     // After the section's last key (or its header), before the blank lines
     // and comments that lead to the next section.
-    int last = r.header;
-    for (int i = r.header + 1; i < r.end; ++i) {
+    int last = sections_[s].header;
+    for (int i = last + 1; i < sections_[s].end; ++i) {
         QByteArray k, v;
-        if (KeyValue(lines_[i], &k, &v)) last = i;
+        if (KeyValue(lines_[i].text, &k, &v)) last = i;
     }
-    lines_.insert(last + 1, key.toUtf8() + "=" + OneLine(value));
+    InsertLine(s, last + 1, key.toUtf8() + "=" + OneLine(value));
 }
 
 void IniDocument::WriteInteger(const QString& section, const QString& key, int value) {
@@ -208,16 +290,17 @@ void IniDocument::WriteBool(const QString& section, const QString& key, bool val
 }
 
 void IniDocument::EraseSection(const QString& section) {
-    const Range r = FindSection(section);
-    if (r.header < 0) return;
+    const int s = FindSection(section);
+    if (s < 0) return;
+    const Section& r = sections_[s];
     int last = r.header;
     for (int i = r.header + 1; i < r.end; ++i) {
-        const QByteArray t = lines_[i].trimmed();
+        const QByteArray t = lines_[i].text.trimmed();
         if (!t.isEmpty() && !IsComment(t)) last = i;
     }
     int stop = last + 1;
-    while (stop < r.end && lines_[stop].trimmed().isEmpty()) ++stop;
-    lines_.remove(r.header, stop - r.header);
+    while (stop < r.end && lines_[stop].text.trimmed().isEmpty()) ++stop;
+    RemoveLines(s, stop);
     modified_ = true;
 }
 

@@ -3,12 +3,20 @@
 // integers in decimal or "0x" hexadecimal. A document is read whole,
 // changed key by key in memory and written back whole in one step (a
 // temporary file renamed into place), keeping every other line, comment
-// and the order of the file.
+// and the order of the file. A line ends in LF, CRLF or a lone CR (the
+// file's last line may have no end); each line keeps its own end, and a new
+// line takes the end most lines of the file have (LF when none has one).
+//
+// The text is split into lines and sections once, when it is read: a look-up
+// finds its section through an index of the section names, so reading a
+// file of any number of sections key by key takes time in proportion to it.
 #pragma once
 
 #include <QByteArray>
-#include <QList>
+#include <QHash>
 #include <QString>
+
+#include <vector>
 
 class IniDocument {
 public:
@@ -50,16 +58,39 @@ public:
     static constexpr qint64 MaxFileBytes = 4 * 1024 * 1024;
 
 private:
-    struct Range {
-        int header = -1;  // line of the section header, -1 none
-        int end = 0;      // first line after the section
+    enum class LineEnd : unsigned char { None, Lf, CrLf, Cr };
+    struct Line {
+        QByteArray text;  // without its end
+        LineEnd end;
     };
-    Range FindSection(const QString& section) const;
-    int FindKey(const Range& r, const QString& key, QByteArray* value) const;
+    // A section's lines: its header, then up to the next header or the end.
+    struct Section {
+        int header;
+        int end;      // first line after the section
+        QString key;  // its name as the index holds it
+    };
+
+    // The section of the name (the first of several), or -1.
+    int FindSection(const QString& section) const;
+    int FindKey(int section, const QString& key, QByteArray* value) const;
+    // Line changes that keep the sections' ranges and the index right: a
+    // line inserted into a section, a line at the end of the file, and the
+    // lines of a section from its header up to a line removed (those after
+    // it join the section before).
+    void InsertLine(int section, int at, const QByteArray& text);
+    void AppendLine(const QByteArray& text);
+    void RemoveLines(int section, int to);
+    // A section of the header line that ends the file (in the index too
+    // when indexed).
+    void AddSection(bool indexed);
+    void RebuildIndex();
 
     QString path_;
-    QList<QByteArray> lines_;  // without their line ends
-    QByteArray lineEnd_ = "\n";
+    QByteArray text_;          // as read: the unchanged lines are views into it
+    std::vector<Line> lines_;
+    LineEnd newEnd_ = LineEnd::Lf;  // the end of a new line
+    std::vector<Section> sections_;  // in file order
+    QHash<QString, int> index_;      // section name -> first section of it
     bool bom_ = false;
     bool readable_ = true;
     bool modified_ = false;

@@ -219,28 +219,45 @@ void TfrmPersonality::CommitFile(IniDocument* ini) {
 
 void TfrmPersonality::FillNameList() {
     IniDocument ini;
-    const bool readable = LoadFile(&ini);
-    cboxName->clear();
+    FillNameListFrom(&ini);
+}
+
+void TfrmPersonality::StartUp(const QString& name) {
+    // The file is read once for the list and the choice.
+    IniDocument ini;
+    FillNameListFrom(&ini);
+    if (!SelectIn(ini, name)) SelectIn(ini, "Morlaquin");
+}
+
+void TfrmPersonality::FillNameListFrom(IniDocument* ini) {
+    const bool readable = LoadFile(ini);
+    QStringList names;
     int empty = 0;
     for (int n = 1; empty < PERSONALITY_SLOTS; ++n) {
-        const QString name = ini.ReadString(Section(n), "Name", EMPTY_NAME_SENTINEL);
+        const QString name = ini->ReadString(Section(n), "Name", EMPTY_NAME_SENTINEL);
         if (name == EMPTY_NAME_SENTINEL)
             ++empty;
         else
-            cboxName->addItem(name);
+            names.append(name);
     }
+    cboxName->clear();
+    cboxName->addItems(names);
     ListProblem.clear();
     if (!readable)
-        ListProblem = ini.ErrorString();
-    else if (cboxName->count() == 0 && QFileInfo::exists(PersonalityFile))
-        ListProblem = PersonalityFile + (ini.Text().trimmed().isEmpty() ? " is empty" : " holds no personality");
+        ListProblem = ini->ErrorString();
+    else if (names.isEmpty() && QFileInfo::exists(PersonalityFile))
+        ListProblem = PersonalityFile + (ini->Text().trimmed().isEmpty() ? " is empty" : " holds no personality");
     cboxName->setCurrentIndex(CurrentIndex);
-    SelectPersonality(cboxName->currentText());
+    SelectIn(*ini, cboxName->currentText());
 }
 
 bool TfrmPersonality::SelectPersonality(const QString& name) {
     IniDocument ini;
     LoadFile(&ini);
+    return SelectIn(ini, name);
+}
+
+bool TfrmPersonality::SelectIn(const IniDocument& ini, const QString& name) {
     QString section;
     for (int n = 0; n < PERSONALITY_SLOTS && section.isEmpty(); ++n)
         if (ini.ReadString(Section(n), "Name", EMPTY_NAME_SENTINEL) == name) section = Section(n);

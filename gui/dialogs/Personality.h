@@ -79,6 +79,9 @@ public:
     // The named personality of the file into the dialog; false when the
     // file has none of that name (nothing changes then).
     bool SelectPersonality(const QString& name);
+    // Start-up: FillNameList, then the named personality selected, or
+    // "Morlaquin" when the file has none of that name.
+    void StartUp(const QString& name);
     void FormCreate();
     void cboxNameChange();
     void btnOKClick();
@@ -105,6 +108,10 @@ private:
 
     // The file as it is now; a file that cannot be read is said.
     bool LoadFile(IniDocument* ini);
+    // FillNameList with the file read into ini, and SelectPersonality
+    // from it.
+    void FillNameListFrom(IniDocument* ini);
+    bool SelectIn(const IniDocument& ini, const QString& name);
     // Writes the changes; a failure is said.
     void CommitFile(IniDocument* ini);
     void LoadPicture(const QString& name);

@@ -3,8 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <map>
+#include <random>
+#include <vector>
 
 #include "gui_fixture.h"
 #include "inifile.h"
@@ -42,6 +47,59 @@ const char* const HandEdited =
     "Personality =  Magpie the Great  \n"
     "Type=5\n"
     "Personality=Second\n";
+
+// A generated file of many sections, and what it holds: for each section
+// name (case-folded) the keys of each of its sections in file order (key
+// case-folded, the first of a key, value trimmed). Names come again in other
+// case, some with blanks inside the brackets, some not ASCII; line ends are
+// mixed, and there are comments, blank lines, repeated keys and a key before
+// any section.
+struct GeneratedFile {
+    QByteArray text;
+    QStringList names;  // as written, once per section
+    std::map<QString, std::vector<std::map<QString, QString>>> sections;
+};
+
+GeneratedFile ManySections(int count) {
+    std::mt19937 rng(31);
+    const char* const ends[] = {"\n", "\r\n", "\r"};
+    GeneratedFile g;
+    auto line = [&](const QString& text) { g.text += text.toUtf8() + ends[rng() % 3]; };
+    line("; generated");
+    line("Name=before any section");
+    for (int i = 0; i < count; ++i) {
+        QString name = i % 10 == 9  ? g.names[rng() % g.names.size()]
+                       : i % 7 == 3 ? QString("\u00c4rger %1").arg(i)
+                                    : QString("PERSONALITY%1").arg(i);
+        if (rng() % 3 == 0) name = name.toLower();
+        if (rng() % 3 == 0) name = name.toUpper();
+        g.names.append(name);
+        line(rng() % 4 == 0 ? "[ " + name + " ]" : "[" + name + "]");
+        std::map<QString, QString> keys;
+        auto key = [&](const QString& k, const QString& v, const QString& written) {
+            line(written);
+            keys.try_emplace(k.toCaseFolded(), v);
+        };
+        key("Name", QString("N%1").arg(i), QString("Name=N%1").arg(i));
+        if (rng() % 5 == 0) line("; Speed=1");
+        key("Speed", QString::number(i % 300), QString("  speed = %1 ").arg(i % 300));
+        if (rng() % 5 == 0) key("NAME", "second", "NAME=second");
+        if (rng() % 3 == 0) line("");
+        g.sections[name.toCaseFolded()].push_back(keys);
+    }
+    return g;
+}
+
+// Changes written as "w|section|key|value" or "e|section".
+void Apply(IniDocument* ini, const QStringList& changes) {
+    for (const QString& change : changes) {
+        const QStringList f = change.split('|');
+        if (f[0] == "w")
+            ini->WriteString(f[1], f[2], f[3]);
+        else
+            ini->EraseSection(f[1]);
+    }
+}
 
 }  // namespace
 
@@ -138,7 +196,7 @@ private slots:
         QTest::newRow("byte-order mark kept") << QByteArray("\xEF\xBB\xBF[A]\nx=1\n") << QStringList{"w|A|x|2"}
                                               << QByteArray("\xEF\xBB\xBF[A]\nx=2\n");
         QTest::newRow("a last line without its end") << QByteArray("[A]\nx=1") << QStringList{"w|A|x|2"}
-                                                     << QByteArray("[A]\nx=2\n");
+                                                     << QByteArray("[A]\nx=2");
         QTest::newRow("a line break in a value") << QByteArray("[A]\n") << QStringList{"w|A|k|one\ntwo\r\nthree"}
                                                  << QByteArray("[A]\nk=one two  three\n");
         QTest::newRow("bytes that are not UTF-8 stay as they were")
@@ -152,14 +210,69 @@ private slots:
         QFETCH(QByteArray, after);
         IniDocument ini;
         ini.SetText(before);
-        for (const QString& change : changes) {
-            const QStringList f = change.split('|');
-            if (f[0] == "w")
-                ini.WriteString(f[1], f[2], f[3]);
-            else
-                ini.EraseSection(f[1]);
-        }
+        Apply(&ini, changes);
         QCOMPARE(ini.Text(), after);
+    }
+
+    // Files saved again and again: each line keeps its own end, a new line
+    // takes the end most lines have. The changes are made at every save;
+    // from the second on they change nothing, and the file stays as the
+    // first save left it.
+    void lineEndsKeptThroughSaves_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QStringList>("changes");  // as above
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("nothing changed")
+            << QByteArray("; mine\r\n[Settings]\nBoard=1\r\n\r\nFont=2\rHashSize=4") << QStringList{"w|Settings|Board|1"}
+            << QByteArray("; mine\r\n[Settings]\nBoard=1\r\n\r\nFont=2\rHashSize=4");
+        QTest::newRow("one CRLF line in an LF file")
+            << QByteArray("[Settings]\nBoard=1\r\nFont=2\nHashSize=4\n")
+            << QStringList{"w|Settings|Board|3", "w|Settings|Ponder|0", "w|Level|Type|5"}
+            << QByteArray("[Settings]\nBoard=3\r\nFont=2\nHashSize=4\nPonder=0\n\n[Level]\nType=5\n");
+        QTest::newRow("a last line ending in a lone CR")
+            << QByteArray("[Settings]\nBoard=1\nFont=2\r") << QStringList{"w|Settings|HashSize|4", "w|Level|Type|6"}
+            << QByteArray("[Settings]\nBoard=1\nFont=2\rHashSize=4\n\n[Level]\nType=6\n");
+        QTest::newRow("a lone CR ends a line anywhere")
+            << QByteArray("[A]\rx=1\ry=2\r") << QStringList{"w|A|y|5", "w|a|z|3"}
+            << QByteArray("[A]\rx=1\ry=5\rz=3\r");
+        QTest::newRow("a Windows file gets Windows lines")
+            << QByteArray("[A]\r\nx=1\r\n") << QStringList{"w|B|y|2", "w|A|w|3"}
+            << QByteArray("[A]\r\nx=1\r\nw=3\r\n\r\n[B]\r\ny=2\r\n");
+        QTest::newRow("CR CR LF")
+            << QByteArray("[A]\r\r\nx=1\r\r\n") << QStringList{"w|A|x|2", "w|A|y|3"}
+            << QByteArray("[A]\r\r\nx=2\ry=3\r\n\r\n");
+        QTest::newRow("a byte-order mark and no end at the end")
+            << QByteArray("\xEF\xBB\xBF[A]\r\nx=1") << QStringList{"w|A|x|5"}
+            << QByteArray("\xEF\xBB\xBF[A]\r\nx=5");
+        QTest::newRow("a line added after the last, which had no end")
+            << QByteArray("\xEF\xBB\xBF[A]\r\nx=1") << QStringList{"w|A|y|2"}
+            << QByteArray("\xEF\xBB\xBF[A]\r\nx=1\r\ny=2\r\n");
+        QTest::newRow("duplicate sections in other case: the first changed")
+            << QByteArray("[level]\r\nType=4\r\n[LEVEL]\nType=5\n") << QStringList{"w|Level|Type|7"}
+            << QByteArray("[level]\r\nType=7\r\n[LEVEL]\nType=5\n");
+        QTest::newRow("an erased section between others")
+            << QByteArray("[A]\r\nx=1\r\n\r\n[B]\ny=2\n\n; about C\r\n[C]\rw=4\r")
+            << QStringList{"e|b", "w|C|v|5"}
+            << QByteArray("[A]\r\nx=1\r\n\r\n; about C\r\n[C]\rw=4\rv=5\r\n");
+        QTest::newRow("the first of two erased, the second found")
+            << QByteArray("[A]\nk=1\n[a]\r\nk=2") << QStringList{"e|A", "w|A|k|3"} << QByteArray("[a]\r\nk=3");
+    }
+
+    void lineEndsKeptThroughSaves() {
+        QFETCH(QByteArray, before);
+        QFETCH(QStringList, changes);
+        QFETCH(QByteArray, after);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Morlaquin.ini");
+        WriteWholeFile(path, before.toStdString());
+        for (int save = 1; save <= 3; ++save) {
+            IniDocument ini;
+            QVERIFY(ini.Load(path));
+            // Erasing happens once; writing the same again changes nothing.
+            Apply(&ini, save == 1 ? changes : changes.filter(QRegularExpression("^w\\|")));
+            QVERIFY(ini.Commit());
+            QCOMPARE(QByteArray::fromStdString(ReadWholeFile(path)), after);
+        }
     }
 
     void writtenValuesReadBack() {
@@ -334,6 +447,45 @@ private slots:
         IniDocument back;
         back.SetText(ini.Text());
         QCOMPARE(UnescapeLines(back.ReadString("A", "Description", "")), QString(text).replace("\r\n", "\n"));
+    }
+
+    // Tens of thousands of sections: every look-up answers as the file says,
+    // the first section of a name and its first key; and after changes the
+    // answers are those of the changed text read afresh.
+    void aLargeFileAnswersEveryLookUp() {
+        const GeneratedFile g = ManySections(30000);
+        IniDocument ini;
+        ini.SetText(g.text);
+        for (const QString& name : g.names) {
+            const std::map<QString, QString>& first = g.sections.at(name.toCaseFolded()).front();
+            QCOMPARE(ini.ReadString(name, "name", "?"), first.at("name"));
+            QCOMPARE(ini.ReadInteger(name.toLower(), "SPEED", -1), first.at("speed").toInt());
+            QCOMPARE(ini.ReadString(name, "Missing", "?"), QString("?"));
+        }
+        QVERIFY(!ini.SectionExists("PERSONALITY30000"));
+        QCOMPARE(ini.ReadString("", "Name", "?"), QString("?"));  // the key before any section
+
+        // A section whose name comes again, erased: the next of that name answers.
+        QString twice;
+        for (const auto& [name, list] : g.sections)
+            if (list.size() > 1 && twice.isEmpty()) twice = name;
+        QVERIFY(!twice.isEmpty());
+        ini.EraseSection(twice.toUpper());
+        QCOMPARE(ini.ReadString(twice, "Name", "?"), g.sections.at(twice)[1].at("name"));
+        // Keys added early in the file move every later section.
+        ini.WriteString(g.names[1], "Added", "1");
+        ini.WriteString(g.names[2], "Speed", "999");
+        ini.WriteString("A new one", "k", "v");
+        ini.EraseSection(g.names[5]);
+        IniDocument afresh;
+        afresh.SetText(ini.Text());
+        for (const QString& name : g.names + QStringList{"A new one"}) {
+            QCOMPARE(ini.SectionExists(name), afresh.SectionExists(name));
+            for (const char* key : {"Name", "Speed", "Added", "k"})
+                QCOMPARE(ini.ReadString(name, key, "?"), afresh.ReadString(name, key, "?"));
+        }
+        QCOMPARE(ini.ReadString(g.names[1], "added", "?"), QString("1"));
+        QCOMPARE(ini.ReadString("a NEW one", "K", "?"), QString("v"));
     }
 
     void backslashesWrittenByHandReadAsThemselves() {

@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <random>
+#include <string>
 
 #include "bitboard.h"
 #include "dialogs/LEVELS.h"
@@ -341,6 +343,66 @@ private slots:
         QCOMPARE(ini.ReadInteger("PERSONALITY2", "PawnValue", 0), 222);
         QCOMPARE(dialog->cboxName->currentText(), QString("Twin"));
         QCOMPARE(dialog->cboxPawn->currentText(), QString("222"));
+    }
+
+    // A file of twenty thousand personalities, as start-up reads it: every
+    // name listed in file order up to the 200th empty slot, headers in any
+    // case, a repeated section number that is not the one read, mixed line
+    // ends; then New and OK add a section at the end (the first empty slot)
+    // and change nothing else, and Delete removes one section.
+    void aLargeFileIsListedWholeAndChangedOnlyWhereChosen() {
+        WorkingDirectory here;
+        QVERIFY(here.LinkShipped("images"));
+        std::mt19937 rng(5);
+        const char* const ends[] = {"\n", "\r\n", "\r"};
+        std::string text;
+        auto section = [&](int n, const std::string& name, const std::string& more) {
+            const std::string header = n % 7 == 0 ? "[personality" : "[PERSONALITY";
+            for (const std::string& line : {header + std::to_string(n) + "]", "Name=" + name, more})
+                if (!line.empty()) text += line + ends[rng() % 3];
+        };
+        QStringList expected;
+        for (int n = 1; n <= 20000; ++n) {
+            if (n % 1000 == 500) continue;  // 20 empty slots
+            const std::string name = n == 150 ? "Morlaquin" : "P" + std::to_string(n);
+            section(n, name, n == 150 ? "PawnValue=77" : "");
+            expected << QString::fromStdString(name);
+        }
+        // 149 more empty slots, a listed one, and one after the 200th empty slot.
+        section(20150, "Late", "");
+        expected << "Late";
+        section(20201, "Unlisted", "");
+        section(3, "Shadow", "");
+        const QString path = here.path() + "/MLPersonalities.ini";
+        WriteWholeFile(path, text);
+
+        MakeWindow();
+        w->FormShow();
+        dialog = frmPersonality;
+        QCOMPARE(Items(dialog->cboxName), expected);
+        QCOMPARE(w->windowTitle(), QString("Personality: Morlaquin"));
+        QCOMPARE(PawnValue, 77);
+
+        boxes.typed = {QString("Fresh")};
+        dialog->btnNewClick();
+        dialog->cboxRook->setEditText("520");
+        dialog->btnOKClick();
+        const std::string saved = ReadWholeFile(path);
+        QVERIFY(saved.starts_with(text));
+        IniDocument ini;
+        QVERIFY(ini.Load(path));
+        QCOMPARE(ini.ReadString("PERSONALITY500", "Name", ""), QString("Fresh"));
+        QCOMPARE(ini.ReadInteger("PERSONALITY500", "RookValue", 0), 520);
+
+        // The repeated section of the deleted one's number comes to light.
+        QVERIFY(dialog->SelectPersonality("P3"));
+        boxes.answers = {BoxAnswer::Ok};
+        dialog->btnDeleteClick();
+        expected.replace(expected.indexOf("P3"), "Shadow");
+        expected.insert(expected.indexOf("P501"), "Fresh");  // listed by its slot
+        QCOMPARE(Items(dialog->cboxName), expected);
+        QVERIFY(ini.Load(path));
+        QCOMPARE(ini.ReadString("PERSONALITY3", "Name", ""), QString("Shadow"));
     }
 
     // ------------------------------------------------------------------ OK

@@ -208,6 +208,29 @@ private slots:
         QCOMPARE(Key("Tournament", "Time"), QString("90"));
     }
 
+    // A file whose lines end in LF, CRLF or a lone CR (the last one too)
+    // stays byte for byte through saves that change nothing; a changed
+    // option changes its own line alone, which keeps its end.
+    void lineEndsStayThroughEverySave() {
+        Start();
+        QVERIFY(Close(BoxAnswer::Yes));
+        const QList<QByteArray> lines = QByteArray::fromStdString(ReadWholeFile(File())).trimmed().split('\n');
+        const char* const ends[] = {"\n", "\r\n", "\n", "\r"};
+        QByteArray edited = "; my note\r\n";
+        for (qsizetype i = 0; i < lines.size(); ++i) edited += lines[i] + (i + 1 < lines.size() ? ends[i % 4] : "\r");
+        WriteWholeFile(File(), edited.toStdString());
+        QVERIFY(edited.contains("HashSize=4\n"));
+        for (int save = 1; save <= 3; ++save) {
+            Restart();
+            QVERIFY(Close(BoxAnswer::Yes));
+            QCOMPARE(QByteArray::fromStdString(ReadWholeFile(File())), edited);
+        }
+        Restart();
+        w->btnHash2->trigger();
+        QVERIFY(Close(BoxAnswer::Yes));
+        QCOMPARE(QByteArray::fromStdString(ReadWholeFile(File())), QByteArray(edited).replace("HashSize=4", "HashSize=8"));
+    }
+
     // Every option changed, saved with Yes and found again at the next start.
     void everyOptionComesBack() {
         Start();
