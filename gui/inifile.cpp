@@ -4,8 +4,11 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <limits>
 
 #include "filewrite.h"
@@ -106,7 +109,9 @@ QString TooLarge(const QString& path) {
 bool IniDocument::Load(const QString& path) {
     SetText(QByteArray(), path);
     QFile file(path);
-    if (!file.exists()) return true;
+    // No file, or a link to one not made yet: an empty document.
+    struct stat st{};
+    if (stat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT) return true;
     const QFileInfo info(path);
     if (!info.isFile())
         error_ = QString("%1 is not a file").arg(path);

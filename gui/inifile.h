@@ -1,9 +1,9 @@
 // INI files with the Windows profile rules: sections and keys without
 // regard to case, the first matching section and key win, values trimmed,
 // integers in decimal or "0x" hexadecimal. A document is read whole,
-// changed key by key in memory and written back whole in one step (a
-// temporary file renamed into place), keeping every other line, comment
-// and the order of the file. A line ends in LF, CRLF or a lone CR (the
+// changed key by key in memory and written back whole through the file
+// layer (which refuses a file this process may not write), keeping every
+// other line, comment and the order of the file. A line ends in LF, CRLF or a lone CR (the
 // file's last line may have no end); each line keeps its own end, and a new
 // line takes the end most lines of the file have (LF when none has one).
 //

@@ -310,17 +310,29 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"t.ini"});
     }
 
+    // A missing file, and a link to a file not made yet: the document is
+    // empty, and the first commit makes the file (through the link).
+    void aMissingFileIsEmptyAndMadeByTheFirstCommit_data() {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("a missing file") << false;
+        QTest::newRow("a link to a missing file") << true;
+    }
+
     void aMissingFileIsEmptyAndMadeByTheFirstCommit() {
+        QFETCH(bool, link);
         QTemporaryDir dir;
-        const QString path = dir.filePath("new.ini");
+        const QString target = dir.filePath("new.ini");
+        const QString path = link ? dir.filePath("link.ini") : target;
+        if (link) QVERIFY(QFile::link(target, path));
         IniDocument ini;
-        QVERIFY(ini.Load(path));
+        QVERIFY2(ini.Load(path), qPrintable(ini.ErrorString()));
         QCOMPARE(ini.ReadString("A", "x", "default"), QString("default"));
         QVERIFY(ini.Commit());  // nothing changed, nothing written
-        QVERIFY(!QFile::exists(path));
+        QVERIFY(!QFile::exists(target));
         ini.WriteString("A", "x", "1");
-        QVERIFY(ini.Commit());
-        QCOMPARE(ReadWholeFile(path), std::string("[A]\nx=1\n"));
+        QVERIFY2(ini.Commit(), qPrintable(ini.ErrorString()));
+        QCOMPARE(ReadWholeFile(target), std::string("[A]\nx=1\n"));
+        QCOMPARE(QFileInfo(path).isSymLink(), link);
     }
 
     void failuresAreReportedAndChangeNothing() {
