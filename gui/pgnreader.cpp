@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <sstream>
+#include <string_view>
 
 #include "movetext.h"
 
@@ -203,6 +204,21 @@ auto OnSourceLine(PgnSource& source, const Use& use) {
         const int c = k < TAG_LINE_LIMIT ? source.Peek(k) : -1;
         return IsLineEnd(c) ? -1 : c;
     });
+}
+
+// The line from at(0) on holds brace comments and blanks, then perhaps a
+// ";" comment, and nothing else.
+template <class At>
+bool CommentsOnly(const At& at) {
+    std::size_t k = 0;
+    for (;;) {
+        while (IsBlank(at(k))) ++k;
+        if (at(k) < 0 || at(k) == ';') return true;
+        if (at(k) != '{') return false;
+        while (at(k) >= 0 && at(k) != '}') ++k;
+        if (at(k) < 0) return false;
+        ++k;
+    }
 }
 
 std::size_t FirstNonBlank(const std::string& line) {
@@ -421,8 +437,9 @@ void PgnGameReader::ReadTags() {
             lineStart = true;
             continue;
         }
-        // Escape and comment lines; a comment after the tags of a line.
-        if (c == ';' || (lineStart && c == '%')) {
+        // Escape and comment lines; comments after the tags of a line.
+        const auto commentsOnly = [](const auto& at) { return CommentsOnly(at); };
+        if (c == ';' || (lineStart && c == '%') || (!lineStart && c == '{' && OnSourceLine(Source, commentsOnly))) {
             if (lineStart) Block.Gap();
             Source.SkipToLineEnd();
             lineStart = false;
@@ -577,7 +594,7 @@ bool ReadSanMove(const std::string& token, int sideToMove, SanMove* san) {
     if (IsNullMove(token)) return true;
     // Without check marks and signs glued to it ("e4+", "Nf3+/-", "e5=").
     std::string t = token;
-    while (!t.empty() && std::strchr("+#-/=", t.back()) != nullptr) t.pop_back();
+    while (!t.empty() && std::string_view("+#-/=").find(t.back()) != std::string_view::npos) t.pop_back();
 
     if (t.rfind("O-O", 0) == 0 || t.rfind("0-0", 0) == 0) {
         san->Piece = KING;

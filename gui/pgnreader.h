@@ -79,8 +79,8 @@ struct PgnTag {
 bool ReadPgnTag(const std::string& line, PgnTag* tag);
 
 // The line holds nothing but whole tag pairs: each "[", a name (a colon
-// after it allowed), a blank, a quoted value and "]". Inside a comment or a variation
-// only such a line is taken for the next game's tags.
+// after it allowed), a blank, a quoted value and "]". Inside a comment or a
+// variation only such a line is taken for the next game's tags.
 bool IsTagPairLine(const std::string& line);
 
 // The names of a tag block so far, to tell where the next block begins: at
@@ -118,8 +118,8 @@ int ListPgnGames(PgnSource& source, const std::function<bool(const ListedGame&)>
 // block, then the words of its main line. The one reading of a file for
 // the game list and the loader.
 //
-// A tag block is a run of tag lines; a line may hold several tag pairs and
-// move text after the last. Empty lines, "%" escape lines and ";" comment
+// A tag block is a run of tag lines; a line may hold several tag pairs,
+// then comments or the start of the move text. Empty lines, "%" escape lines and ";" comment
 // lines inside it do not end it; where the next block begins without move
 // text between, PgnTagBlock tells. In the move text, comments (braces and
 // ";" to the line's end), variations, bracketed commands ("[%clk 0:01:00]")

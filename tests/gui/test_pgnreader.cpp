@@ -174,6 +174,10 @@ private slots:
                                                       << QStringList{"d4", "d5"};
         QTest::newRow("a comment after the tags of a line")
             << QString("[Event \"e\"] ; exported\n[White \"w\"]\n\n1. d4 *") << QStringList{"d4"};
+        QTest::newRow("brace comments after the tags of a line")
+            << QString("[Event \"e\"] {exported} {2024}\n[White \"w\"] {x} ; y\n\n1. d4 *") << QStringList{"d4"};
+        QTest::newRow("a comment, then moves after the tags") << QString("[Result \"*\"] {c} 1. e4 *")
+                                                               << QStringList{"e4"};
         QTest::newRow("numbers glued") << tags + "1.e4 e5 2.Nf3 2...Nc6 3.Bb5 *"
                                        << QStringList{"e4", "e5", "Nf3", "Nc6", "Bb5"};
         QTest::newRow("rest-of-line comment") << tags + "1. e4 ; 1... c5 {\n e5 2. Nf3 *"
@@ -339,6 +343,8 @@ private slots:
             << "[White \"a\"]\r\n[Annotator \"x\"]\r\n[Annotator \"y\"]\r\n\r\n1. e4 *\r\n" << QStringList{"a"};
         QTest::newRow("blanks in the brackets") << "[ Event \"e\" ]\n[ White \"a\" ]\n\n1. e4 *\n[ White \"b\" ]\n"
                                                 << QStringList{"a", "b"};
+        QTest::newRow("a comment after the tags of a line")
+            << "[Event \"e\"] {from the archive}\n[White \"a\"]\n\n1. e4 *\n" << QStringList{"a"};
         QTest::newRow("games of one line each")
             << "[White \"a\"] [Result \"*\"] 1. e4 *\n[White \"b\"] [Result \"*\"] 1. d4 *\n" << QStringList{"a", "b"};
         QTest::newRow("its first tag again on the line") << "[White \"a\"] [Event \"e\"] [White \"b\"]\n"
