@@ -191,20 +191,29 @@ auto LineBytes(const std::string& line, std::size_t from) {
     };
 }
 
-// Calls use(at) with the source's line from its position on read through
-// at(k): from the bytes at hand when the line's end is among them.
-template <class Use>
-auto OnSourceLine(PgnSource& source, const Use& use) {
-    const std::size_t available = std::min(source.Available(), TAG_LINE_LIMIT);
-    const char* const p = source.Here();
-    const std::size_t line = static_cast<std::size_t>(std::find_if(p, p + available, [](char c) { return IsLineEnd(c); }) - p);
-    if (line < available || available == TAG_LINE_LIMIT)
-        return use([p, line](std::size_t k) { return k < line ? static_cast<int>(static_cast<unsigned char>(p[k])) : -1; });
-    return use([&source](std::size_t k) {
-        const int c = k < TAG_LINE_LIMIT ? source.Peek(k) : -1;
+// The source's line from its position on, read through at(k) up to
+// TAG_LINE_LIMIT bytes: from the bytes at hand, read on where they end.
+class SourceLine {
+public:
+    explicit SourceLine(PgnSource& source) : Source(source) { Refresh(); }
+    int operator()(std::size_t k) const {
+        if (k >= Count) {
+            if (k >= TAG_LINE_LIMIT || Source.Peek(k) < 0) return -1;
+            Refresh();  // the bytes at hand have moved
+        }
+        const int c = static_cast<unsigned char>(Bytes[k]);
         return IsLineEnd(c) ? -1 : c;
-    });
-}
+    }
+
+private:
+    void Refresh() const {
+        Count = Source.Available();
+        Bytes = Source.Here();
+    }
+    PgnSource& Source;
+    mutable const char* Bytes = nullptr;
+    mutable std::size_t Count = 0;
+};
 
 // The line from at(0) on holds brace comments and blanks, then perhaps a
 // ";" comment, and nothing else.
@@ -411,7 +420,7 @@ void PgnGameReader::ReadTags() {
     for (;;) {
         while (IsBlank(Source.Peek())) Source.Get();
         const int c = Source.Peek();
-        if (c == '[' && OnSourceLine(Source, [&](const auto& at) { return ScanTagPair(at, &tag, &scan); })) {
+        if (c == '[' && ScanTagPair(SourceLine(Source), &tag, &scan)) {
             std::string name = Upper(tag.Name);
             // The next game's block: this game has no moves.
             if (Block.StartsNextBlock(name)) {
@@ -438,8 +447,7 @@ void PgnGameReader::ReadTags() {
             continue;
         }
         // Escape and comment lines; comments after the tags of a line.
-        const auto commentsOnly = [](const auto& at) { return CommentsOnly(at); };
-        if (c == ';' || (lineStart && c == '%') || (!lineStart && c == '{' && OnSourceLine(Source, commentsOnly))) {
+        if (c == ';' || (lineStart && c == '%') || (!lineStart && c == '{' && CommentsOnly(SourceLine(Source)))) {
             if (lineStart) Block.Gap();
             Source.SkipToLineEnd();
             lineStart = false;
@@ -471,9 +479,9 @@ bool PgnGameReader::TagsBeginAtLineStart() {
             Source.SkipLine();
             continue;
         }
-        return Source.Peek() == '[' && OnSourceLine(Source, [this](const auto& at) {
-            return TagPairStartsAt(at, 0) && ((!InComment && VariationDepth == 0) || WholeTagPairsOnly(at));
-        });
+        const SourceLine line(Source);
+        return line(0) == '[' && TagPairStartsAt(line, 0) &&
+               ((!InComment && VariationDepth == 0) || WholeTagPairsOnly(line));
     }
 }
 
