@@ -1,5 +1,8 @@
 // PGN games: lists a file of 49,999 games (about 50 MB) with the reader
-// alone and with the game list, and loads a long game into the window.
+// alone and with the game list, loads a long game into the window, and
+// lists and loads games of 10,000, 40,000 and 160,000 different tags, each
+// after an empty line or all on one line (the times should grow with the
+// size).
 // usage: pgnbench [DIRECTORY]   (the files are written there; default /tmp)
 #include <QApplication>
 #include <QDir>
@@ -10,6 +13,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ChessGUI.h"
@@ -153,6 +157,36 @@ int main(int argc, char** argv) {
     std::printf("loading a game of %d plies (%zu in the file): %.1f ms, %.3f ms per ply\n", window->LastPly,
                 longest.size(), loadMs, window->LastPly > 0 ? loadMs / window->LastPly : 0.0);
     QFile::remove(gamePath);
+
+    // ---- Games of many different tags, each after an empty line, and all
+    // on one line.
+    const QString tagsPath = QDir(dir).filePath("pgnbench-tags.pgn");
+    for (const char* between : {"\n\n", " "}) {
+        std::vector<std::pair<double, double>> times;
+        for (const int tags : {10000, 40000, 160000}) {
+            std::string game;
+            for (int t = 0; t < tags; ++t)
+                game += "[Tag" + std::to_string(t) + " \"value " + std::to_string(t) + "\"]" + between;
+            game += "\n\n1. e4 e5 2. Nf3 Nc6 *\n";
+            WriteFile(tagsPath, game);
+            clock.restart();
+            frmOpenGame->LoadGameList(tagsPath);
+            const double listSecs = clock.nsecsElapsed() / 1e9;
+            window->PgnFileName = tagsPath;
+            frmOpenGame->SelectedGameOffset = frmOpenGame->GameOffsets[1];
+            clock.restart();
+            window->LoadSelectedGame();
+            window->Timer1->stop();
+            const double loadSecs = clock.nsecsElapsed() / 1e9;
+            times.emplace_back(listSecs, loadSecs);
+            std::printf("a game of %6d tags, %s: listing %.3f s, loading %.3f s (%d rows, %d plies)\n", tags,
+                        between[0] == '\n' ? "each after an empty line" : "all on one line", listSecs, loadSecs,
+                        frmOpenGame->RowCount() - 1, window->LastPly);
+        }
+        std::printf("40,000 tags against 10,000: listing %.1f times, loading %.1f times (goal: within 6)\n",
+                    times[1].first / times[0].first, times[1].second / times[0].second);
+    }
+    QFile::remove(tagsPath);
 
     window->FormDestroy();
     delete window;

@@ -36,6 +36,12 @@ int PlayPgnMove(TfrmWinRovik& window, const SanMove& san) {
     return PLAY_ILLEGAL;
 }
 
+// Where a load stopped before the end of the game's text, and why.
+QString StopText(int moveNumber, const std::string& word, bool illegal) {
+    return "The game stops at move " + QString::number(moveNumber) + ": \"" + QString::fromLatin1(word) + "\" is " +
+           (illegal ? "not a legal move here." : "no move.");
+}
+
 }  // namespace
 
 void TfrmWinRovik::ShowMovedPieceClick() { Toggled(ShowMovedPiece); }
@@ -107,29 +113,36 @@ void TfrmWinRovik::LoadSelectedGame() {
     LearnResult = -2.0;  // a loaded game is never learned from
     LastMoveHighlight = false;
 
-    // How the load ended: at the game's end, at a token that is no move (or
-    // a game from a set-up position), or at a move that could not be played.
-    // A draw nobody claimed (a repetition, fifty moves) does not end it:
-    // every move the game holds is played.
-    enum class Ending { GameEnd, NoMove, Stopped };
+    // How the load ended: at the game's end; at a game from a set-up
+    // position; at a word that is no move or at a move that cannot be played
+    // (both said, with the word); or where the game ends before its text
+    // does (a mate, a null move, a full record). A draw nobody claimed (a
+    // repetition, fifty moves) does not end it: every move the game holds is
+    // played.
+    enum class Ending { GameEnd, SetUp, NoMove, Illegal, Stopped };
     Ending ending = Ending::GameEnd;
     int played = PLAY_ILLEGAL;  // the result of the last move played
+    std::string word;
     if (source.Seek(frmOpenGame->SelectedGameOffset)) {
         PgnGameReader game(source);
-        game.ReadTags();
-        std::string token;
-        if (game.SetsUpPosition()) {
-            ending = Ending::NoMove;
-        } else {
-            while (game.NextMove(&token)) {
+        const bool found = game.NextGame();
+        if (found && game.SetsUpPosition()) {
+            ending = Ending::SetUp;
+        } else if (found) {
+            while (game.NextMove(&word)) {
+                if (IsNullMove(word)) {
+                    ending = Ending::Stopped;
+                    break;
+                }
                 SanMove san;
-                if (!ReadSanMove(token, GameBoard.Pos.SideToMove, &san)) {
+                if (!ReadSanMove(word, GameBoard.Pos.SideToMove, &san)) {
                     ending = Ending::NoMove;
                     break;
                 }
                 const int result = PlayPgnMove(*this, san);
                 if (result == PLAY_ILLEGAL) {
-                    ending = Ending::Stopped;
+                    // A full record has said so.
+                    ending = RecordIsFull() ? Ending::Stopped : Ending::Illegal;
                     break;
                 }
                 played = result;
@@ -151,9 +164,14 @@ void TfrmWinRovik::LoadSelectedGame() {
     ResetClocks();
     // The position the game ends in is mate or a draw.
     if (played == PLAY_DRAWN || played == PLAY_CHECKMATE) SetTimerEnabled(tmrClock, false);
-    if (!loaded && ending != Ending::Stopped) ShowMessageBox(this, "Error loading game!", "Error");
+    if (ending == Ending::NoMove || ending == Ending::Illegal) {
+        if (!ProtocolMode)
+            ShowMessageBox(this, StopText(CurrentPly / 2 + 1, word, ending == Ending::Illegal), "Error");
+    } else if (!loaded && ending != Ending::Stopped) {
+        ShowMessageBox(this, "Error loading game!", "Error");
+    }
     FinishWorker();
-    if (loaded && ending != Ending::NoMove && frmSaveGame) {
+    if (loaded && ending != Ending::NoMove && ending != Ending::SetUp && frmSaveGame) {
         frmSaveGame->edtFileName->setText(PgnFileName);
         frmSaveGame->dlgSaveGame->selectFile(PgnFileName);
         ResetFields = 0;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <sstream>
+#include <string_view>
 
 #include "movetext.h"
 
@@ -20,19 +21,40 @@ bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 bool IsBlank(int c) { return c == ' ' || c == '\t'; }
 bool IsLineEnd(int c) { return c == '\n' || c == '\r'; }
 
-// Characters a move, a move number or a result is written with.
-bool IsSymbolCharacter(int c) {
-    return IsLetter(c) || IsDigit(c) || c == '_' || c == '+' || c == '#' || c == '=' || c == ':' || c == '-' ||
-           c == '/';
-}
+// What a byte of move text is to the reader.
+enum ByteClass : unsigned char {
+    PLAIN,         // passed over: blanks, dots, "!", "?", "$", bytes outside ASCII
+    SYMBOL_START,  // letters, digits, "-", "+", "=", "*": a move, a number, a sign, a result
+    SYMBOL_ONLY,   // "_", "#", ":", "/": inside a symbol only
+    LINE_END,      // CR, LF
+    OPENS_CLOSES,  // "{", ";", "(", ")", "[": comments, variations, commands
+};
+
+constexpr std::array<ByteClass, 256> BYTE_CLASSES = [] {
+    std::array<ByteClass, 256> table{};
+    for (int c = 'a'; c <= 'z'; ++c) table[static_cast<std::size_t>(c)] = SYMBOL_START;
+    for (int c = 'A'; c <= 'Z'; ++c) table[static_cast<std::size_t>(c)] = SYMBOL_START;
+    for (int c = '0'; c <= '9'; ++c) table[static_cast<std::size_t>(c)] = SYMBOL_START;
+    for (const unsigned char c : {'-', '+', '=', '*'}) table[c] = SYMBOL_START;
+    for (const unsigned char c : {'_', '#', ':', '/'}) table[c] = SYMBOL_ONLY;
+    for (const unsigned char c : {'{', ';', '(', ')', '['}) table[c] = OPENS_CLOSES;
+    for (const unsigned char c : {'\n', '\r'}) table[c] = LINE_END;
+    return table;
+}();
+
+ByteClass ClassOf(int c) { return c < 0 ? PLAIN : BYTE_CLASSES[static_cast<std::size_t>(c)]; }
+
+// Characters a move, a number, a sign or a result is written with ("*"
+// stands alone).
+bool IsSymbolCharacter(int c) { return c != '*' && (ClassOf(c) == SYMBOL_START || ClassOf(c) == SYMBOL_ONLY); }
+
+char UpperCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    for (char& c : s) c = UpperCase(c);
     return s;
 }
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 int PromotionPiece(char c) {
     switch (c) {
@@ -58,20 +80,160 @@ int PieceOfLetter(char c) {
     }
 }
 
-// Passes blanks; true when a tag line starts here. wholePair: only a line
-// that is a whole tag pair counts (inside a comment or a variation).
-bool SkipBlanksAndReadTagStart(PgnSource& source, bool wholePair = false) {
-    while (IsBlank(source.Peek())) source.Get();
-    if (source.Peek() != '[' || !IsLetter(source.Peek(1))) return false;
-    if (!wholePair) return true;
-    std::string line;
-    for (std::size_t k = 0;; ++k) {
-        const int c = source.Peek(k);
-        if (c < 0 || IsLineEnd(c)) break;
-        if (k >= TAG_LINE_LIMIT) return false;
-        line.push_back(static_cast<char>(c));
+bool IsNameCharacter(int c) { return IsLetter(c) || IsDigit(c) || c == '_'; }
+
+// ------------------------------------------------------------- tag pairs
+//
+// A tag pair is read through at(k): the byte k places after the pair's "[",
+// or -1 at the line's end.
+
+template <class At>
+bool TagPairStartsAt(const At& at, std::size_t k) {
+    if (at(k) != '[') return false;
+    do ++k;
+    while (IsBlank(at(k)));
+    return IsLetter(at(k));
+}
+
+struct TagPairScan {
+    std::size_t Length = 0;  // bytes of the pair, to its "]" or to the line's end
+    bool ToLineEnd = false;  // the pair runs to the line's end
+    bool Whole = false;      // name, blank, quoted value, "]", then the line's end or another pair
+};
+
+template <class At>
+std::string TagText(const At& at, std::size_t from, std::size_t to, bool unescape) {
+    std::string text;
+    for (std::size_t i = from; i < to; ++i) {
+        if (unescape && at(i) == '\\' && i + 1 < to && (at(i + 1) == '"' || at(i + 1) == '\\')) ++i;
+        text.push_back(static_cast<char>(at(i)));
     }
-    return IsTagPairLine(line);
+    return text;
+}
+
+template <class At>
+bool ScanTagPair(const At& at, PgnTag* tag, TagPairScan* scan) {
+    if (!TagPairStartsAt(at, 0)) return false;
+    *scan = TagPairScan{};
+    std::size_t k = 1;
+    while (IsBlank(at(k))) ++k;
+    tag->Name.clear();
+    while (IsNameCharacter(at(k))) tag->Name.push_back(static_cast<char>(at(k++)));
+    if (at(k) == ':') ++k;
+    const bool blank = IsBlank(at(k));
+    while (IsBlank(at(k))) ++k;
+
+    if (at(k) != '"') {
+        // No quoted value: the pair's text is its value.
+        std::size_t end = k;
+        while (at(end) >= 0 && at(end) != ']') ++end;
+        scan->ToLineEnd = at(end) < 0;
+        scan->Length = scan->ToLineEnd ? end : end + 1;
+        tag->Value = TagText(at, 0, scan->Length, false);
+        return true;
+    }
+
+    // The closing quote: the first followed by "]" and the line's end or
+    // another pair, else the first followed by "]".
+    const std::size_t open = k;
+    std::size_t close = 0, lastQuote = open;
+    bool closed = false;
+    for (std::size_t j = open + 1; at(j) >= 0; ++j) {
+        if (at(j) != '"') continue;
+        lastQuote = j;
+        std::size_t bracket = j + 1;
+        while (IsBlank(at(bracket))) ++bracket;
+        if (at(bracket) != ']') continue;
+        std::size_t after = bracket + 1;
+        while (IsBlank(at(after))) ++after;
+        const bool last = at(after) < 0 || TagPairStartsAt(at, after);
+        if (!closed || last) {
+            close = j;
+            scan->Length = bracket + 1;
+            scan->Whole = last && blank;
+            closed = true;
+        }
+        if (last) break;
+    }
+    if (closed) {
+        tag->Value = TagText(at, open + 1, close, true);
+        return true;
+    }
+    // Not closed: to the line's last quote, or its end.
+    std::size_t end = open + 1;
+    while (at(end) >= 0) ++end;
+    scan->Length = end;
+    scan->ToLineEnd = true;
+    tag->Value = lastQuote > open ? TagText(at, open + 1, lastQuote, true) : TagText(at, open + 1, end, false);
+    return true;
+}
+
+// The line from at(0) on holds nothing but whole tag pairs.
+template <class At>
+bool WholeTagPairsOnly(const At& at) {
+    std::size_t from = 0;
+    PgnTag tag;
+    TagPairScan scan;
+    for (;;) {
+        const auto shifted = [&](std::size_t k) { return at(from + k); };
+        if (!ScanTagPair(shifted, &tag, &scan) || !scan.Whole) return false;
+        from += scan.Length;
+        while (IsBlank(at(from))) ++from;
+        if (at(from) < 0) return true;
+    }
+}
+
+// A line of text read through at(k).
+auto LineBytes(const std::string& line, std::size_t from) {
+    return [&line, from](std::size_t k) {
+        const std::size_t i = from + k;
+        return i < line.size() && !IsLineEnd(line[i]) ? static_cast<int>(static_cast<unsigned char>(line[i])) : -1;
+    };
+}
+
+// The source's line from its position on, read through at(k) up to
+// TAG_LINE_LIMIT bytes: from the bytes at hand, read on where they end.
+class SourceLine {
+public:
+    explicit SourceLine(PgnSource& source) : Source(source) { Refresh(); }
+    int operator()(std::size_t k) const {
+        if (k >= Count) {
+            if (k >= TAG_LINE_LIMIT || Source.Peek(k) < 0) return -1;
+            Refresh();  // the bytes at hand have moved
+        }
+        const int c = static_cast<unsigned char>(Bytes[k]);
+        return IsLineEnd(c) ? -1 : c;
+    }
+
+private:
+    void Refresh() const {
+        Count = Source.Available();
+        Bytes = Source.Here();
+    }
+    PgnSource& Source;
+    mutable const char* Bytes = nullptr;
+    mutable std::size_t Count = 0;
+};
+
+// The line from at(0) on holds brace comments and blanks, then perhaps a
+// ";" comment, and nothing else.
+template <class At>
+bool CommentsOnly(const At& at) {
+    std::size_t k = 0;
+    for (;;) {
+        while (IsBlank(at(k))) ++k;
+        if (at(k) < 0 || at(k) == ';') return true;
+        if (at(k) != '{') return false;
+        while (at(k) >= 0 && at(k) != '}') ++k;
+        if (at(k) < 0) return false;
+        ++k;
+    }
+}
+
+std::size_t FirstNonBlank(const std::string& line) {
+    std::size_t at = 0;
+    while (at < line.size() && IsBlank(line[at])) ++at;
+    return at;
 }
 
 // Passes a byte-order mark at the start of the file.
@@ -81,6 +243,15 @@ void SkipByteOrderMark(PgnSource& source) {
         source.Get();
         source.Get();
     }
+}
+
+bool IsResult(const std::string& s) { return s == "1-0" || s == "0-1" || s == "1/2-1/2" || s == "*"; }
+
+// Signs of evaluation, novelty and diagram that stand between the moves.
+bool IsAnnotationSign(const std::string& s) {
+    if (s == "N" || s == "TN" || s == "D") return true;
+    if (IsNullMove(s)) return false;
+    return std::all_of(s.begin(), s.end(), [](char c) { return c == '+' || c == '-' || c == '/' || c == '='; });
 }
 
 }  // namespace
@@ -142,162 +313,73 @@ std::size_t PgnSource::LineLength(const char* p, std::size_t n) {
     return before;
 }
 
-void PgnSource::SkipLine() {
-    ScanLine([](const char*, std::size_t) {});
+void PgnSource::Skip(std::size_t n) {
+    while (n > 0) {
+        const std::size_t k = std::min(n, Available());
+        if (k == 0) return;
+        At += k;
+        n -= k;
+    }
 }
 
-void PgnSource::ReadLine(std::string* line, std::size_t limit) {
-    line->clear();
+void PgnSource::SkipToLineEnd() {
     for (;;) {
-        const int c = Get();
-        if (c < 0 || IsLineEnd(c)) return;
-        if (line->size() < limit) {
-            line->push_back(static_cast<char>(c));
-        } else {
-            SkipLine();
-            return;
-        }
+        if (At >= End && !Fill(1)) return;
+        const std::size_t n = End - At;
+        const std::size_t line = LineLength(Data.data() + At, n);
+        At += line;
+        if (line < n) return;
     }
 }
 
-// --------------------------------------------------------------- move text
-
-namespace {
-
-// The bytes that open or close something in move text.
-constexpr std::array<bool, 256> OPENS_OR_CLOSES = [] {
-    std::array<bool, 256> table{};
-    for (const unsigned char c : {'{', ';', '(', ')'}) table[c] = true;
-    return table;
-}();
-
-}  // namespace
-
-void MoveTextState::Take(const char* p, std::size_t n) {
-    const char* const end = p + n;
-    while (p < end && !RestOfLine) {
-        if (InComment) {
-            p = static_cast<const char*>(std::memchr(p, '}', static_cast<std::size_t>(end - p)));
-            if (!p) return;
-            InComment = false;
-            ++p;
-            continue;
-        }
-        while (!OPENS_OR_CLOSES[static_cast<unsigned char>(*p)])
-            if (++p == end) return;
-        switch (*p++) {
-            case '{':
-                InComment = true;
-                break;
-            case ';':
-                RestOfLine = true;
-                break;
-            case '(':
-                ++VariationDepth;
-                break;
-            case ')':
-                if (VariationDepth > 0) --VariationDepth;
-                break;
-            default:
-                break;
-        }
-    }
+void PgnSource::SkipLine() {
+    SkipToLineEnd();
+    Get();
 }
 
 // -------------------------------------------------------------------- tags
 
 bool ReadPgnTag(const std::string& line, PgnTag* tag) {
-    std::size_t at = 0;
-    while (at < line.size() && IsBlank(line[at])) ++at;
-    if (at + 1 >= line.size() || line[at] != '[' || !IsLetter(line[at + 1])) return false;
-    ++at;
-    const std::size_t nameStart = at;
-    while (at < line.size() && (IsLetter(line[at]) || IsDigit(line[at]) || line[at] == '_')) ++at;
-    tag->Name = line.substr(nameStart, at - nameStart);
-
-    const std::size_t first = line.find('"', at);
-    if (first == std::string::npos) {
-        tag->Value = line;
-        return true;
-    }
-    const std::size_t last = line.rfind('"');
-    if (last == first) {
-        tag->Value = line.substr(first + 1);
-        return true;
-    }
-    tag->Value.clear();
-    for (std::size_t i = first + 1; i < last; ++i) {
-        if (line[i] == '\\' && i + 1 < last && (line[i + 1] == '"' || line[i + 1] == '\\')) ++i;
-        tag->Value.push_back(line[i]);
-    }
-    return true;
+    TagPairScan scan;
+    return ScanTagPair(LineBytes(line, FirstNonBlank(line)), tag, &scan);
 }
 
 bool IsTagPairLine(const std::string& line) {
-    std::size_t at = 0;
-    while (at < line.size() && IsBlank(line[at])) ++at;
     std::size_t end = line.size();
-    while (end > at && IsBlank(line[end - 1])) --end;
-    if (end < at + 2 || line[at] != '[' || line[end - 1] != ']' || !IsLetter(line[at + 1])) return false;
-    at += 2;
-    while (at < end && (IsLetter(line[at]) || IsDigit(line[at]) || line[at] == '_')) ++at;
-    if (at < end && line[at] == ':') ++at;
-    if (at >= end || !IsBlank(line[at])) return false;
-    while (at < end && IsBlank(line[at])) ++at;
-    // The value's quotes: the first after the name, the last before "]".
-    std::size_t close = end - 1;
-    while (close > at && IsBlank(line[close - 1])) --close;
-    return line[at] == '"' && close > at + 1 && line[close - 1] == '"';
+    while (end > 0 && IsBlank(line[end - 1])) --end;
+    return WholeTagPairsOnly(LineBytes(line.substr(0, end), FirstNonBlank(line)));
 }
 
 void PgnTagBlock::Clear() {
-    Names.clear();
+    First.clear();
+    // A block of many tags leaves a large table: it goes, not kept to be cleared for every block after.
+    if (Names.bucket_count() > 64)
+        Names = std::unordered_set<std::string>();
+    else
+        Names.clear();
     AfterGap = false;
 }
 
 bool PgnTagBlock::StartsNextBlock(const std::string& name) const {
-    if (Names.empty()) return false;
-    if (name == Names.front()) return true;
-    return AfterGap && std::find(Names.begin(), Names.end(), name) != Names.end();
+    if (First.empty()) return false;
+    if (name == First) return true;
+    return AfterGap && Names.count(name) > 0;
 }
 
 void PgnTagBlock::Add(std::string name) {
-    Names.push_back(std::move(name));
+    if (First.empty()) First = name;
+    Names.insert(std::move(name));
     AfterGap = false;
 }
 
 int ListPgnGames(PgnSource& source, const std::function<bool(const ListedGame&)>& onGame) {
+    PgnGameReader reader(source);
     int count = 0;
-    bool inBlock = false;
-    ListedGame game;
-    PgnTagBlock block;
-    MoveTextState text;
-    std::string line;
-    PgnTag tag;
-
-    // Passes the block to onGame; false when the listing is to stop.
-    auto finish = [&] {
-        if (!inBlock) return true;
-        inBlock = false;
-        ++count;
-        return onGame(game);
-    };
-
-    SkipByteOrderMark(source);
-    for (;;) {
-        const i64 lineStart = source.Position();
-        if (SkipBlanksAndReadTagStart(source, text.Open())) {
-            source.ReadLine(&line, TAG_LINE_LIMIT);
-            ReadPgnTag(line, &tag);
-            text = MoveTextState{};
-            std::string name = Upper(tag.Name);
-            if (inBlock && block.StartsNextBlock(name) && !finish()) return count;
-            if (!inBlock) {
-                inBlock = true;
-                game = ListedGame{};
-                game.Offset = lineStart;
-                block.Clear();
-            }
+    while (reader.NextGame()) {
+        ListedGame game;
+        game.Offset = reader.GameOffset();
+        for (const PgnTag& tag : reader.Tags()) {
+            const std::string name = Upper(tag.Name);
             if (name == "WHITE")
                 game.White = tag.Value;
             else if (name == "BLACK")
@@ -308,61 +390,74 @@ int ListPgnGames(PgnSource& source, const std::function<bool(const ListedGame&)>
                 game.Date = tag.Value;
             else if (name == "SITE")
                 game.Site = tag.Value;
-            block.Add(std::move(name));
-            continue;
         }
-        const int c = source.Peek();
-        if (c < 0) break;
-        // Empty, escape and comment lines leave a block open; move text ends it.
-        if (IsLineEnd(c) || c == '%' || c == ';') {
-            if (inBlock) block.Gap();
-        } else if (!finish()) {
-            return count;
-        }
-        // Move text is read for the comments and variations it leaves open.
-        if (c == '%' && !text.InComment) {
-            source.SkipLine();
-        } else {
-            source.ScanLine([&text](const char* p, std::size_t n) { text.Take(p, n); });
-            text.LineEnds();
-        }
+        ++count;
+        if (!onGame(game)) break;
     }
-    finish();
     return count;
 }
 
 // -------------------------------------------------------------------- game
 
-void PgnGameReader::ReadTags() {
-    TagList.clear();
-    PgnTagBlock block;
-    std::string line;
+bool PgnGameReader::NextGame() {
     SkipByteOrderMark(Source);
+    NextSymbol(false);
+    if (At != Phase::Tags) return false;
+    ReadTags();
+    return true;
+}
+
+void PgnGameReader::ReadTags() {
+    Offset = Source.Position();
+    TagList.clear();
+    Block.Clear();
+    InComment = false;
+    VariationDepth = 0;
+    GameOver = false;
+    bool lineStart = false;  // at a line's start (the block starts at its first pair)
+    PgnTag tag;
+    TagPairScan scan;
     for (;;) {
-        if (SkipBlanksAndReadTagStart(Source)) {
-            Source.ReadLine(&line, TAG_LINE_LIMIT);
-            PgnTag tag;
-            ReadPgnTag(line, &tag);
+        while (IsBlank(Source.Peek())) Source.Get();
+        const int c = Source.Peek();
+        if (c == '[' && ScanTagPair(SourceLine(Source), &tag, &scan)) {
             std::string name = Upper(tag.Name);
             // The next game's block: this game has no moves.
-            if (block.StartsNextBlock(name)) {
-                Ended = true;
+            if (Block.StartsNextBlock(name)) {
+                GameOver = true;
                 return;
             }
-            block.Add(std::move(name));
+            Source.Skip(scan.Length);
+            if (scan.ToLineEnd) Source.SkipToLineEnd();
+            Block.Add(std::move(name));
             TagList.push_back(tag);
+            lineStart = false;
             continue;
         }
-        const int c = Source.Peek();
         if (c < 0) {
-            Ended = true;
+            At = Phase::End;
+            GameOver = true;
             return;
         }
-        if (!IsLineEnd(c) && c != '%' && c != ';') break;
-        block.Gap();
-        Source.SkipLine();
+        if (IsLineEnd(c)) {
+            Source.Get();
+            if (c == '\r' && Source.Peek() == '\n') Source.Get();
+            if (lineStart) Block.Gap();  // an empty line
+            lineStart = true;
+            continue;
+        }
+        // Escape and comment lines; comments after the tags of a line.
+        if (c == ';' || (lineStart && c == '%') || (!lineStart && c == '{' && CommentsOnly(SourceLine(Source)))) {
+            if (lineStart) Block.Gap();
+            Source.SkipToLineEnd();
+            lineStart = false;
+            continue;
+        }
+        break;
     }
-    AtLineStart = false;  // at the first character of the move text
+    // The move text begins here.
+    At = Phase::Text;
+    AtLineStart = false;
 }
 
 bool PgnGameReader::SetsUpPosition() const {
@@ -377,141 +472,186 @@ bool PgnGameReader::SetsUpPosition() const {
     return false;
 }
 
-bool PgnGameReader::TagLineFollows() {
+bool PgnGameReader::TagsBeginAtLineStart() {
     for (;;) {
         while (IsBlank(Source.Peek())) Source.Get();
-        if (Source.Peek() == '%' && !Text.InComment) {
+        if (Source.Peek() == '%' && !InComment) {
             Source.SkipLine();
             continue;
         }
-        return SkipBlanksAndReadTagStart(Source, Text.Open());
+        const SourceLine line(Source);
+        return line(0) == '[' && TagPairStartsAt(line, 0) &&
+               ((!InComment && VariationDepth == 0) || WholeTagPairsOnly(line));
     }
 }
 
-bool PgnGameReader::NextMove(std::string* token) {
-    while (!Ended) {
+bool PgnGameReader::NextSymbol(bool symbols) {
+    while (At == Phase::Text) {
         if (AtLineStart) {
             AtLineStart = false;
-            if (TagLineFollows()) break;
+            if (TagsBeginAtLineStart()) {
+                At = Phase::Tags;
+                return false;
+            }
         }
+        // Passes a comment's text, or plain bytes, a block at a time.
+        const std::size_t n = Source.Available();
+        if (n == 0) {
+            At = Phase::End;
+            return false;
+        }
+        // Symbols never open or close anything: without them only line ends
+        // and the bytes that open or close something are looked at.
+        const ByteClass passed = symbols ? PLAIN : SYMBOL_ONLY;
+        const char* p = Source.Here();
+        std::size_t i = 0;
+        if (InComment) {
+            while (i < n && p[i] != '}' && !IsLineEnd(p[i])) ++i;
+        } else {
+            while (i < n && BYTE_CLASSES[static_cast<unsigned char>(p[i])] <= passed) ++i;
+        }
+        Source.Advance(i);
+        if (i == n) continue;
+
         const int c = Source.Get();
-        if (c < 0) break;
         if (IsLineEnd(c)) {
             AtLineStart = true;
             continue;
         }
-        if (Text.InComment) {
-            if (c == '}') Text.InComment = false;
+        if (InComment) {
+            InComment = false;  // at its "}"
             continue;
         }
         switch (c) {
             case '{':
-                Text.InComment = true;
+                InComment = true;
                 continue;
             case ';':
-                Source.SkipLine();
-                AtLineStart = true;
+                Source.SkipToLineEnd();
                 continue;
             case '(':
-                ++Text.VariationDepth;
+                ++VariationDepth;
                 continue;
             case ')':
-                if (Text.VariationDepth > 0) --Text.VariationDepth;
-                continue;
-            case '*':
-                if (Text.VariationDepth == 0) Ended = true;
+                if (VariationDepth > 0) --VariationDepth;
                 continue;
             case '[':
-                // A bracketed command outside a comment: passed over to its end.
+                // A bracketed command: passed over to its end.
                 while (Source.Peek() >= 0 && !IsLineEnd(Source.Peek()) && Source.Get() != ']') {
                 }
                 continue;
             default:
                 break;
         }
-        // A move starts with a letter; digits start move numbers and results,
-        // and "-" a null move, which no move matches.
-        if (!IsLetter(c) && !IsDigit(c) && c != '-') continue;
+        if (ClassOf(c) != SYMBOL_START) continue;
         // A check or mate mark ends a move: in the program's own lines a long
         // white move runs into black's ("10.  exd8=Q+Kb7").
-        std::string symbol(1, static_cast<char>(c));
-        for (bool marked = false; IsSymbolCharacter(Source.Peek());) {
-            const bool mark = Source.Peek() == '+' || Source.Peek() == '#';
-            if (marked && !mark) break;
+        bool marked = false;
+        const auto extends = [&marked](int next) {
+            if (!IsSymbolCharacter(next)) return false;
+            const bool mark = next == '+' || next == '#';
+            if (marked && !mark) return false;
             marked = mark;
-            const int next = Source.Get();
-            if (symbol.size() < TOKEN_LIMIT) symbol.push_back(static_cast<char>(next));
+            return true;
+        };
+        std::size_t length = 0;  // after c
+        if (c != '*') {
+            const std::size_t available = Source.Available();
+            const char* q = Source.Here();
+            while (length < available && extends(static_cast<unsigned char>(q[length]))) ++length;
+            if (length == available)
+                while (extends(Source.Peek(length))) ++length;
         }
-        if (std::all_of(symbol.begin(), symbol.end(), IsDigit)) continue;
-        if (symbol == "1-0" || symbol == "0-1" || symbol == "1/2-1/2") {
-            if (Text.VariationDepth == 0) Ended = true;
-            continue;
-        }
-        // "e.p." after an en-passant capture is an annotation.
-        if (symbol == "e" && Source.Peek() == '.' && Source.Peek(1) == 'p') {
-            Source.Get();
-            Source.Get();
+        Symbol.assign(1, static_cast<char>(c));
+        Symbol.append(Source.Here(), std::min(length, TOKEN_LIMIT - 1));
+        Source.Advance(length);
+        // "e.p." after an en-passant capture.
+        if (c == 'e' && length == 0 && Source.Peek() == '.' && Source.Peek(1) == 'p') {
+            Source.Skip(2);
             if (Source.Peek() == '.') Source.Get();
             continue;
         }
-        if (Text.VariationDepth > 0) continue;
-        if (symbol.rfind("0-0", 0) == 0) {
-            const std::size_t zeros = symbol.rfind("0-0-0", 0) == 0 ? 5 : 3;
-            for (std::size_t i = 0; i < zeros; i += 2) symbol[i] = 'O';
-        }
-        *token = symbol;
+        if (VariationDepth > 0) continue;
         return true;
     }
-    Ended = true;
     return false;
+}
+
+bool PgnGameReader::NextMove(std::string* word) {
+    while (!GameOver && NextSymbol(true)) {
+        if (std::all_of(Symbol.begin(), Symbol.end(), IsDigit) || IsAnnotationSign(Symbol)) continue;
+        if (IsResult(Symbol)) {
+            GameOver = true;
+            break;
+        }
+        *word = Symbol;
+        return true;
+    }
+    return false;
+}
+
+bool IsNullMove(const std::string& word) {
+    return word.size() >= 2 && word[0] == '-' && word[1] == '-' &&
+           std::all_of(word.begin() + 2, word.end(), [](char c) { return c == '+' || c == '#'; });
 }
 
 // ------------------------------------------------------------------- moves
 
 bool ReadSanMove(const std::string& token, int sideToMove, SanMove* san) {
     *san = SanMove{};
+    if (IsNullMove(token)) return true;
+    // Without check marks and signs glued to it ("e4+", "Nf3+/-", "e5=").
     std::string t = token;
-    while (!t.empty() && (t.back() == '+' || t.back() == '#')) t.pop_back();
+    while (!t.empty() && std::string_view("+#-/=").find(t.back()) != std::string_view::npos) t.pop_back();
 
-    if (t.rfind("O-O", 0) == 0) {
+    if (t.rfind("O-O", 0) == 0 || t.rfind("0-0", 0) == 0) {
         san->Piece = KING;
-        const bool queenSide = t.rfind("O-O-O", 0) == 0;
+        const bool queenSide = t.rfind("O-O-O", 0) == 0 || t.rfind("0-0-0", 0) == 0;
         san->Target = (queenSide ? C1 : G1) + (sideToMove == BLACK ? 56 : 0);
         return true;
     }
 
     std::size_t at = 0;
-    if (!t.empty() && PieceOfLetter(t[0]) != 0) {
-        san->Piece = PieceOfLetter(t[0]);
-        at = 1;
-    } else if (!t.empty() && t[0] == 'P') {
+    bool pieceGiven = false;
+    if (!t.empty() && (PieceOfLetter(t[0]) != 0 || t[0] == 'P')) {
+        if (t[0] != 'P') san->Piece = PieceOfLetter(t[0]);
+        pieceGiven = true;
         at = 1;
     }
 
+    // The squares, without capture marks and the dash of long algebraic.
     std::string squares;
     for (; at < t.size(); ++at) {
         const char c = t[at];
         if (c == '=') {
-            if (at + 1 < t.size()) san->Promotion = PromotionPiece(t[at + 1]);
+            if (at + 1 < t.size()) san->Promotion = PromotionPiece(UpperCase(t[at + 1]));
             break;
         }
-        if (c != 'x' && c != 'X') squares.push_back(c);
+        if (c != 'x' && c != 'X' && c != '-') squares.push_back(c);
     }
-    // A promotion written without "=": "e8Q".
-    if (san->Promotion == 0 && san->Piece == PAWN && squares.size() >= 3 && PromotionPiece(squares.back())) {
-        san->Promotion = PromotionPiece(squares.back());
-        squares.pop_back();
+    // A promotion written without "=": "e8Q", "e7e8Q", or in coordinates "e7e8q".
+    if (san->Promotion == 0 && san->Piece == PAWN && squares.size() >= 3) {
+        const char last = squares.back();
+        const bool coordinates = squares.size() == 5 && SquareFromNameAnyCase(squares[0], squares[1]) >= 0 &&
+                                 SquareFromNameAnyCase(squares[2], squares[3]) >= 0;
+        if (PromotionPiece(last) || (coordinates && PromotionPiece(UpperCase(last)))) {
+            san->Promotion = PromotionPiece(UpperCase(last));
+            squares.pop_back();
+        }
     }
     if (squares.size() < 2 || squares.size() > 4) return false;
 
     const std::size_t n = squares.size();
     san->Target = SquareFromNameAnyCase(squares[n - 2], squares[n - 1]);
+    if (san->Target < 0) return false;
     for (std::size_t i = 0; i + 2 < n; ++i) san->Origin.push_back(Lower(squares[i]));
+    // Both squares and no piece letter: coordinates, any piece.
+    san->AnyPiece = !pieceGiven && san->Origin.size() == 2;
     return true;
 }
 
 bool SanMatches(const SanMove& san, Move move) {
-    if (MoveTo(move) != san.Target || MovePiece(move) != san.Piece) return false;
+    if (MoveTo(move) != san.Target || (!san.AnyPiece && MovePiece(move) != san.Piece)) return false;
     if (san.Promotion != 0 && MovePromotion(move) != san.Promotion) return false;
     const int from = MoveFrom(move);
     const char file = FileLetter(from);

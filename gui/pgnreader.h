@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "types.h"
@@ -30,28 +31,19 @@ public:
     int Get() { return At < End || Fill(1) ? static_cast<unsigned char>(Data[At++]) : -1; }
     // The byte k places ahead without taking it, or -1.
     int Peek(std::size_t k = 0) { return At + k < End || Fill(k + 1) ? static_cast<unsigned char>(Data[At + k]) : -1; }
-    // Takes bytes up to and including the next line end (CR or LF); a CR LF
-    // pair counts as two line ends, an empty line between them.
+    // The number of bytes at Here(), at least one unless the file has ended.
+    std::size_t Available() { return At < End || Fill(1) ? End - At : 0; }
+    // The bytes from the position on; valid until the next call but Advance.
+    const char* Here() const { return Data.data() + At; }
+    // Takes n of the available bytes.
+    void Advance(std::size_t n) { At += n; }
+    // Takes n bytes (fewer at the end of the file).
+    void Skip(std::size_t n);
+    // Takes the rest of the line, not its end (CR or LF).
+    void SkipToLineEnd();
+    // Takes the rest of the line and its end; a CR LF pair counts as two
+    // line ends, an empty line between them.
     void SkipLine();
-    // Takes the rest of the line and its end; keeps at most limit bytes of it.
-    void ReadLine(std::string* line, std::size_t limit);
-    // Takes the rest of the line and its end, passing the line's bytes (not
-    // its end) to scan, a stretch at a time: scan(const char* bytes, size).
-    template <class Scan>
-    void ScanLine(Scan&& scan) {
-        for (;;) {
-            if (At >= End && !Fill(1)) return;
-            const char* p = Data.data() + At;
-            const std::size_t n = End - At;
-            const std::size_t line = LineLength(p, n);
-            scan(p, line);
-            if (line < n) {
-                At += line + 1;
-                return;
-            }
-            At = End;
-        }
-    }
     // A read failed (the end of the file is no failure).
     bool ReadFailed() const { return Failed; }
 
@@ -69,18 +61,25 @@ private:
     bool Failed = false;
 };
 
-// One tag pair: "[Name value]", the name followed by a blank or a colon.
+// One tag pair: "[Name value]", the name followed by a blank or a colon;
+// blanks may stand inside the brackets.
 struct PgnTag {
     std::string Name;   // as written
-    std::string Value;  // between the line's first and last double quote, escapes undone
+    std::string Value;  // in quotes, escapes undone (see ReadPgnTag)
 };
 
-// Reads a tag line: its first character other than blank or tab is "[",
-// followed by a letter. False for any other line.
+// Reads the first tag pair of a line: its first character other than blank
+// or tab is "[", then, after any blanks, a letter. False for any other
+// line. The value ends at the first double quote followed by "]" and then
+// the line's end or another tag pair (values the program writes are not
+// escaped and may hold quotes); failing that, at the first followed by
+// "]" (move text follows the pair); without such a quote it runs to the
+// line's last double quote, or to the line's end when there is no second
+// one. A pair without quotes is its own value, "[" to "]".
 bool ReadPgnTag(const std::string& line, PgnTag* tag);
 
-// The line is a whole tag pair: "[", a name, a blank or a colon, a quoted
-// value and "]", with nothing but blanks around it. Inside a comment or a
+// The line holds nothing but whole tag pairs: each "[", a name (a colon
+// after it allowed), a blank, a quoted value and "]". Inside a comment or a
 // variation only such a line is taken for the next game's tags.
 bool IsTagPairLine(const std::string& line);
 
@@ -91,7 +90,6 @@ bool IsTagPairLine(const std::string& line);
 class PgnTagBlock {
 public:
     void Clear();
-    bool Empty() const { return Names.empty(); }
     // name in upper case.
     bool StartsNextBlock(const std::string& name) const;
     void Add(std::string name);
@@ -99,81 +97,98 @@ public:
     void Gap() { AfterGap = true; }
 
 private:
-    std::vector<std::string> Names;
+    std::string First;
+    std::unordered_set<std::string> Names;
     bool AfterGap = false;
-};
-
-// What a stretch of move text leaves open: a brace comment, variations, a
-// rest-of-line comment.
-struct MoveTextState {
-    bool InComment = false;
-    int VariationDepth = 0;
-    bool RestOfLine = false;  // after a ";" outside a comment, to the line's end
-
-    // Inside a comment or a variation: only a whole tag pair ends the game.
-    bool Open() const { return InComment || VariationDepth > 0; }
-    // Takes n bytes of a line.
-    void Take(const char* p, std::size_t n);
-    void LineEnds() { RestOfLine = false; }
 };
 
 // The tags the game list shows of one tag block.
 struct ListedGame {
-    i64 Offset = 0;  // file position of the block's first line
+    i64 Offset = 0;  // file position of the block's first tag pair
     std::string White, Black, Result, Date, Site;
 };
 
-// Lists the tag blocks from the source's position to the end of the file,
-// reading each byte once. A block is a run of tag lines; empty lines, "%"
-// escape lines and ";" comment lines inside it do not end it, and where
-// the next block begins without move text between PgnTagBlock tells. A
-// line in a comment or a variation of the move text is no tag line unless
-// it is a whole tag pair. onGame returns false to stop the listing.
-// Returns the number of blocks passed to onGame.
+// Lists the games from the source's position to the end of the file with
+// PgnGameReader, reading each byte once, so that every listed game loads
+// from its offset as the listing read it. onGame returns false to stop the
+// listing. Returns the number of games passed to onGame.
 int ListPgnGames(PgnSource& source, const std::function<bool(const ListedGame&)>& onGame);
 
-// Reads one game from the first line of its tag block: its tags, then the
-// move tokens of its main line.
+// Reads a file's games in order from the source's position: each game's tag
+// block, then the words of its main line. The one reading of a file for
+// the game list and the loader.
+//
+// A tag block is a run of tag lines; a line may hold several tag pairs,
+// then comments or the start of the move text. Empty lines, "%" escape lines and ";" comment
+// lines inside it do not end it; where the next block begins without move
+// text between, PgnTagBlock tells. In the move text, comments (braces and
+// ";" to the line's end), variations, bracketed commands ("[%clk 0:01:00]")
+// and "%" escape lines are passed over; the next game's tags begin at a line
+// that starts with a tag pair, or inside a comment or a variation at a line
+// of whole tag pairs only.
 class PgnGameReader {
 public:
     explicit PgnGameReader(PgnSource& source) : Source(source) {}
 
-    // Reads the tag block; the source is then at the move text.
-    void ReadTags();
+    // Moves past what is left of the game before (the rest of its moves, any
+    // text after its result) to the next tag block and reads it: false at
+    // the end of the file.
+    bool NextGame();
+    // File position of the game's first tag pair.
+    i64 GameOffset() const { return Offset; }
     const std::vector<PgnTag>& Tags() const { return TagList; }
     // A FEN tag sets up a position other than the standard start position.
     bool SetsUpPosition() const;
 
-    // The next move token of the main line, without annotation marks ("!",
-    // "?"), with castling written in zeros turned into "O-O" / "O-O-O".
-    // Move numbers, comments, variations, numeric annotations, "e.p." and
-    // escape lines are passed over. False at the game's end: its result
-    // token, the next tag line (inside a comment or a variation only a
-    // whole tag pair), or the end of the file.
-    bool NextMove(std::string* token);
+    // The next word of the game's main line as written ("Nf3", "0-0", "--",
+    // "zzz"), without annotation marks glued to it ("!", "?"). Move
+    // numbers, numeric annotations ("$14"), the annotation signs "+/-",
+    // "-/+", "+-", "-+", "=/+", "+/=", "=+", "+=", "=", "N", "TN", "D" and
+    // any byte outside ASCII ("∞"), and "e.p." are passed over. False at the
+    // game's end: its result, the next game's tags or the end of the file.
+    bool NextMove(std::string* word);
 
 private:
-    // At a line's start: passes blanks, "%" escape lines; true when a tag
-    // line follows.
-    bool TagLineFollows();
+    enum class Phase { Text, Tags, End };
+    // At a line's start in move text: passes blanks and escape lines; true
+    // when the next game's tags begin here.
+    bool TagsBeginAtLineStart();
+    // Reads the tag block at the source's position.
+    void ReadTags();
+    // The next character run of a move, a number, a sign or a result in the
+    // main line, into Symbol; false when the move text ends (Phase leaves
+    // Text). Without symbols it passes them over to the move text's end.
+    bool NextSymbol(bool symbols);
 
     PgnSource& Source;
-    std::vector<PgnTag> TagList;
+    Phase At = Phase::Text;
     bool AtLineStart = true;
-    MoveTextState Text;
-    bool Ended = false;
+    bool GameOver = true;  // its result was read (or no game was begun)
+    bool InComment = false;
+    int VariationDepth = 0;
+    std::string Symbol;
+    PgnTagBlock Block;
+    std::vector<PgnTag> TagList;
+    i64 Offset = 0;
 };
 
-// A move token read as far as its piece, squares and promotion.
+// A null move ("--", check marks after it allowed).
+bool IsNullMove(const std::string& word);
+
+// A move word read as far as its piece, squares and promotion.
 struct SanMove {
     int Piece = PAWN;
-    int Target = -1;     // -1: no square, the token matches no move
-    std::string Origin;  // empty, a file letter or rank digit, or a square name
-    int Promotion = 0;   // 0: none given (a promoting pawn then takes the first generated piece)
+    int Target = -1;       // -1: a null move, which matches no move
+    std::string Origin;    // empty, a file letter or rank digit, or a square name
+    int Promotion = 0;     // 0: none given (a promoting pawn then takes the first generated piece)
+    bool AnyPiece = false; // both squares without a piece letter ("g1f3"): the piece on the first
 };
 
-// Reads a move token for the side to move (castling targets). False when
-// the token is no move: a squares part of a length other than 2 to 4.
+// Reads a move word for the side to move (castling targets): algebraic
+// ("Nbd2", "exd5", "e8=Q"), long algebraic ("Ng1-f3", "Qh4xe1", "e2-e4"),
+// coordinates ("g1f3", "e7e8q"), castling with the letter O or zeros. False
+// when the word is no move: a squares part of a length other than 2 to 4,
+// or a target that is no square.
 bool ReadSanMove(const std::string& token, int sideToMove, SanMove* san);
 
 // The generated move is one the token may mean (its legality aside).

@@ -33,6 +33,7 @@
 
 #include "dialogs/MLOpen.h"
 #include "dialogs/saveGame.h"
+#include "fen.h"
 #include "globals.h"
 #include "guiglobals.h"
 #include "gui_fixture.h"
@@ -118,6 +119,11 @@ class PgnGamesTest : public QObject, public WindowFixture<TestWindow, FileDialog
     }
 
     Strings Moves() const { return Strings(w->MoveTexts.begin(), w->MoveTexts.begin() + w->LastPly); }
+
+    // The game board's placement and side to move, as a FEN's first fields.
+    QString FinalPosition() const {
+        return QString::fromStdString(WriteFen(GameBoard.Pos, w->CurrentPly)).section(' ', 0, 1);
+    }
 
     QStringList ErrorBoxes() const {
         QStringList texts;
@@ -685,26 +691,36 @@ private slots:
     void howALoadEnds_data() {
         QTest::addColumn<QString>("moves");
         QTest::addColumn<int>("plies");
-        QTest::addColumn<bool>("error");
+        QTest::addColumn<QString>("box");     // the error box shown, if any
         QTest::addColumn<bool>("fileKept");  // the save dialog now names the file
         QTest::addColumn<QString>("status");
         const QString white = "White to move";
-        QTest::newRow("its end") << "1. e4 e5 *" << 2 << false << true << white;
-        QTest::newRow("its end, black to move") << "1. e4 e5 2. Nf3 *" << 3 << false << true << "Black to move";
-        QTest::newRow("no moves") << "*" << 0 << true << false << white;
-        QTest::newRow("no move token first") << "1. e2e4e5 e5" << 0 << true << false << white;
-        QTest::newRow("no move token later") << "1. e4 e5 2. Nf3Nc6 *" << 2 << false << false << white;
-        QTest::newRow("illegal first") << "1. e5 *" << 0 << false << false << white;
-        QTest::newRow("illegal later") << "1. e4 e5 2. Ke3 Nc6 *" << 2 << false << true << white;
-        QTest::newRow("checkmate") << "1. f3 e5 2. g4 Qh4# 3. a3 0-1" << 4 << false << true << "   Checkmate!";
-        QTest::newRow("set-up position") << "[FEN \"4k3/8/8/8/8/8/4P3/4K3 w - - 0 1\"]\n1. e4 *" << 0 << true
-                                         << false << white;
+        QTest::newRow("its end") << "1. e4 e5 *" << 2 << "" << true << white;
+        QTest::newRow("its end, black to move") << "1. e4 e5 2. Nf3 *" << 3 << "" << true << "Black to move";
+        QTest::newRow("no moves") << "*" << 0 << "Error loading game!" << false << white;
+        QTest::newRow("no move token first")
+            << "1. e2e4e5 e5" << 0 << "The game stops at move 1: \"e2e4e5\" is no move." << false << white;
+        QTest::newRow("no move token later")
+            << "1. e4 e5 2. Nf3Nc6 *" << 2 << "The game stops at move 2: \"Nf3Nc6\" is no move." << false << white;
+        QTest::newRow("a word that is no move")
+            << "1. e4 e5 2. Nf3 zzz Nc6 *" << 3 << "The game stops at move 2: \"zzz\" is no move." << false
+            << "Black to move";
+        QTest::newRow("illegal first") << "1. e5 *" << 0
+                                       << "The game stops at move 1: \"e5\" is not a legal move here." << false
+                                       << white;
+        QTest::newRow("illegal later") << "1. e4 e5 2. Ke3 Nc6 *" << 2
+                                       << "The game stops at move 2: \"Ke3\" is not a legal move here." << true
+                                       << white;
+        QTest::newRow("checkmate") << "1. f3 e5 2. g4 Qh4# 3. a3 0-1" << 4 << "" << true << "   Checkmate!";
+        QTest::newRow("a null move") << "1. e4 e5 2. -- Nc6 *" << 2 << "" << true << white;
+        QTest::newRow("set-up position") << "[FEN \"4k3/8/8/8/8/8/4P3/4K3 w - - 0 1\"]\n1. e4 *" << 0
+                                         << "Error loading game!" << false << white;
     }
 
     void howALoadEnds() {
         QFETCH(QString, moves);
         QFETCH(int, plies);
-        QFETCH(bool, error);
+        QFETCH(QString, box);
         QFETCH(bool, fileKept);
         QFETCH(QString, status);
         ResetFields = 1;
@@ -713,13 +729,25 @@ private slots:
         QCOMPARE(Load(Tags + moves.toStdString()), plies);
         ExpectWorkerDone();
         QCOMPARE(w->LastPly, plies);
-        QCOMPARE(ErrorBoxes(), error ? QStringList{"Error loading game!"} : QStringList{});
+        QCOMPARE(ErrorBoxes(), box.isEmpty() ? QStringList{} : QStringList{box});
+        QCOMPARE(boxes.shown.size(), std::size_t{box.isEmpty() ? 0u : 1u});
         QCOMPARE(frmSaveGame->edtFileName->text() == w->PgnFileName, fileKept);
         QCOMPARE(ResetFields == 0, fileKept);
         QCOMPARE(LastMoveHighlight.load(), plies > 0);
         QCOMPARE(w->lblStatus->text(), status);
         // The clocks run from the position reached, unless the game is over.
         QCOMPARE(w->tmrClock->isActive(), plies > 0 && QByteArray(QTest::currentDataTag()) != "checkmate");
+    }
+
+    void aLoadCutShortSaysNothingInProtocolMode() {
+        WriteWholeFile(Path("short.pgn"), Tags + "1. e4 e5 2. Nf3 zzz Nc6 *");
+        Open(Path("short.pgn"));
+        ProtocolMode = true;
+        LoadRow(1);
+        ProtocolMode = false;
+        ExpectWorkerDone();
+        QCOMPARE(w->LastPly, 3);
+        QVERIFY(boxes.shown.empty());
     }
 
     void aFileGoneBeforeTheLoadLeavesTheGame() {
@@ -777,6 +805,159 @@ private slots:
         QCOMPARE(frmOpenGame->Cell(0, row), QString::number(row));
     }
 
+    // Each way another program writes a game, listed and loaded through the
+    // window: the players and result listed, every move loaded (the final
+    // position, side to move included, as an independent reader gives it).
+    void snippetsAsOtherProgramsWriteThem_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("games");  // listed
+        QTest::addColumn<int>("row");    // loaded
+        QTest::addColumn<QString>("white");
+        QTest::addColumn<QString>("black");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<int>("plies");
+        QTest::addColumn<QString>("position");
+        const QByteArray tags = "[White \"W\"]\n[Black \"B\"]\n[Result \"*\"]\n\n";
+        const QString ruy16 = "r1bq1rk1/2p1bppp/p1np1n2/1p2p3/4P3/1BP2N2/PP1P1PPP/RNBQR1K1 w";
+        const QString bb5 = "r1bqkbnr/pppp1ppp/2n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R b";
+        const QString d4d5 = "rnbqkbnr/ppp1pppp/8/3p4/3P4/8/PPP1PPPP/RNBQKBNR w";
+        QTest::newRow("evaluation signs")
+            << tags + "1. e4 e5 2. Nf3 +/- Nc6 3. Bb5 -/+ a6 +- 4. Ba4 -+ Nf6 =/+ 5. O-O +/= Be7 = 6. Re1 =+ b5 "
+                      "+= 7. Bb3 $14 d6 !? 8. c3 = O-O +/- *"
+            << 1 << 1 << "W" << "B" << "*" << 16 << ruy16;
+        QTest::newRow("signs glued to the moves")
+            << tags + "1. e4 e5 2. Nf3+/- Nc6-+ 3. Bb5+- a6=+ 4. Ba4+= Nf6+/= 5. O-O=/+ Be7= 6. Re1 b5 7. Bb3 d6 "
+                      "8. c3 O-O *"
+            << 1 << 1 << "W" << "B" << "*" << 16 << ruy16;
+        QTest::newRow("novelty and diagram marks")
+            << tags + "1. e4 N e5 2. Nf3 N Nc6 3. Bb5 TN a6 D 4. Ba4 N *" << 1 << 1 << "W" << "B" << "*" << 7
+            << "r1bqkbnr/1ppp1ppp/p1n5/4p3/B3P3/5N2/PPPP1PPP/RNBQK2R b";
+        QTest::newRow("signs in UTF-8")
+            << tags + "1. e4 e5 \xE2\x88\x9E 2. Nf3 \xC2\xB1 Nc6 \xE2\x88\x93 3. Bb5 \xE2\x88\x9E *" << 1 << 1 << "W"
+            << "B" << "*" << 5 << bb5;
+        QTest::newRow("signs in Latin-1")
+            << QByteArray("[White \"M\xFCller\"]\n[Black \"B\"]\n[Result \"*\"]\n\n1. e4 e5 \xB1 2. Nf3 \xB1 Nc6 3. Bb5 \xB1 *")
+            << 1 << 1 << QString::fromUtf8("M\xC3\xBCller") << "B" << "*" << 5 << bb5;
+        QTest::newRow("blanks inside the brackets")
+            << QByteArray("[ White \"W\" ]\n[ Black \"B\" ]\n[ Result \"1-0\" ]\n\n1. d4 d5 1-0\n") << 1 << 1
+            << "W" << "B" << "1-0" << 2 << d4d5;
+        QTest::newRow("several tag pairs on one line")
+            << QByteArray("[Event \"x\"] [Site \"s\"] [White \"W\"] [Black \"B\"] [Result \"0-1\"]\n\n1. d4 d5 0-1\n")
+            << 1 << 1 << "W" << "B" << "0-1" << 2 << d4d5;
+        QTest::newRow("move text after the last tag")
+            << QByteArray("[White \"W\"]\n[Black \"B\"]\n[Result \"*\"] 1. d4 d5 *\n") << 1 << 1 << "W" << "B"
+            << "*" << 2 << d4d5;
+        QTest::newRow("games of one line each")
+            << QByteArray("[White \"V\"] [Black \"U\"] [Result \"*\"] 1. e4 *\n"
+                          "[White \"W\"] [Black \"B\"] [Result \"*\"] 1. d4 d5 *\n")
+            << 2 << 2 << "W" << "B" << "*" << 2 << d4d5;
+        QTest::newRow("the program's own tags")
+            << QByteArray("[Event: \"\"]\n[Site: \"\"]\n[Date: \"\"]\n[White: \"W\"]\n[Black: \"B\"]\n[Result: \"*\"]\n\n"
+                          "1.   d4     d5\n")
+            << 1 << 1 << "W" << "B" << "*" << 2 << d4d5;
+        QTest::newRow("long algebraic")
+            << tags + "1. e2-e4 e7-e5 2. Qd1-h5 Nb8-c6 3. Bf1-c4 Ng8-f6 4. Qh5xf7# 1-0" << 1 << 1 << "W" << "B"
+            << "*" << 7 << "r1bqkb1r/pppp1Qpp/2n2n2/4p3/2B1P3/8/PPPP1PPP/RNB1K1NR b";
+        QTest::newRow("long algebraic, a queen with a dash")
+            << tags + "1. f2-f3 e7-e5 2. g2-g4 Qd8-h4# 0-1" << 1 << 1 << "W" << "B" << "*" << 4
+            << "rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w";
+        QTest::newRow("coordinates, castling") << tags + "1. e2e4 e7e5 2. g1f3 b8c6 3. f1c4 g8f6 4. e1g1 f8c5 *"
+                                               << 1 << 1 << "W" << "B" << "*" << 8
+                                               << "r1bqk2r/pppp1ppp/2n2n2/2b1p3/2B1P3/5N2/PPPP1PPP/RNBQ1RK1 w";
+        QTest::newRow("coordinates, a promotion") << tags + "1. e2e4 d7d5 2. e4d5 c7c6 3. d5c6 g8f6 4. c6b7 b8d7 5. b7a8q *"
+                                                  << 1 << 1 << "W" << "B" << "*" << 9
+                                                  << "Q1bqkb1r/p2npppp/5n2/8/8/8/PPPP1PPP/RNBQKBNR b";
+        QTest::newRow("bracketed commands")
+            << tags + "1. e4 [%clk 0:01:00] e5 [%x )] 2. Nf3 {[%clk 0:00:59]} Nc6 [%x (] 3. Bb5 [%eval 0.3] *" << 1
+            << 1 << "W" << "B" << "*" << 5 << bb5;
+        // Read once for the list and the loader: the line that follows the
+        // command is inside the variation, no new game.
+        QTest::newRow("a command in a variation")
+            << QByteArray("[White \"W\"]\n[Black \"B\"]\n\n1. d4 ([%x )]\n[White \"X\"])d5 *\n") << 1 << 1 << "W"
+            << "B" << "" << 2 << d4d5;
+        QTest::newRow("a variation opened in a command") << QByteArray("[White \"W\"]\n\n1. d4 [%x (]\n[Black \"B\"]\n\n1. d4 d5 *\n")
+                                                         << 2 << 2 << "" << "B" << "" << 2 << d4d5;
+    }
+
+    void snippetsAsOtherProgramsWriteThem() {
+        QFETCH(QByteArray, text);
+        QFETCH(int, games);
+        QFETCH(int, row);
+        QFETCH(QString, white);
+        QFETCH(QString, black);
+        QFETCH(QString, result);
+        QFETCH(int, plies);
+        QFETCH(QString, position);
+        QCOMPARE(Load(text.toStdString(), row), plies);
+        QCOMPARE(frmOpenGame->RowCount() - 1, games);
+        QCOMPARE(frmOpenGame->Cell(1, row), white);
+        QCOMPARE(frmOpenGame->Cell(2, row), black);
+        QCOMPARE(frmOpenGame->Cell(3, row), result);
+        QCOMPARE(FinalPosition(), position);
+        QVERIFY2(boxes.shown.empty(), boxes.shown.empty() ? "" : qPrintable(boxes.shown[0].text));
+    }
+
+    // Files written as a database export (Latin-1, CRLF, signs and NAGs,
+    // variations), a server download (clock and evaluation comments), an
+    // engine match (engine comments, long algebraic and coordinate moves)
+    // and tool and bulletin inputs (tag variants): every game loads whole.
+    void realWorldFilesLoadWhole_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("games");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("white");
+        QTest::addColumn<int>("plies");
+        QTest::addColumn<QString>("position");
+        const QString db = "databaseexport.pgn", server = "serverdownload.pgn", engine = "enginematch.pgn",
+                      variants = "tagvariants.pgn";
+        QTest::newRow("database 1") << db << 3 << 1 << QString::fromUtf8("M\xC3\xBCller, J\xC3\xB6rg") << 34
+                                    << "r4rk1/pp4pp/2pqpn2/4N3/3P4/2R5/PPQ2PPP/4R1K1 w";
+        QTest::newRow("database 2") << db << 3 << 2 << QString::fromUtf8("Nov\xC3\xA1k, Pavel") << 34
+                                    << "r2qnrk1/3nbppp/3pb3/5PP1/p2NP3/1p2B3/PPPQ3P/2KR1B1R w";
+        QTest::newRow("database 3") << db << 3 << 3 << "Lemaire, Hugo" << 13
+                                    << "rn1q1bnr/ppp1kB1p/3p2p1/3NN3/4P3/8/PPPP1PPP/R1BbK2R b";
+        QTest::newRow("server 1") << server << 3 << 1 << "knightowl_7" << 24
+                                  << "r1b1k2r/p1q2pp1/2pb1n1p/n7/8/3N4/PPP1BPPP/RNBQK2R w";
+        QTest::newRow("server 2") << server << 3 << 2 << QString::fromUtf8("\xC3\x86r\xC3\xB8sk\xC3\xB8" "bing_fan") << 24
+                                  << "r1bq1rk1/ppp1n1bp/3p1np1/3Pp3/2P1Pp2/2NN1P2/PP1BB1PP/R2Q1RK1 w";
+        QTest::newRow("server 3") << server << 3 << 3 << "pawnbrush" << 11
+                                  << "r3kbQ1/ppp1p2p/2nq4/3p1b2/8/8/PPPP1PPP/RNBQKBNR b";
+        QTest::newRow("engine comments") << engine << 4 << 1 << "Alder 2.1" << 26
+                                         << "r1b2rk1/pp3qpp/2n1p1p1/3pP3/2pP2Q1/P1P1BN2/2P2PPP/R3K2R w";
+        QTest::newRow("long algebraic") << engine << 4 << 2 << "Cedar 1.4" << 20
+                                        << "r1b2rk1/pp2qpbp/2p3p1/2p1p2n/2N1P3/3P1N1P/PPP2PP1/R1BQR1K1 w";
+        QTest::newRow("coordinates") << engine << 4 << 3 << "Birch 0.9" << 26
+                                     << "r1bq1rk1/ppp1nppp/3p4/3P2N1/2B1R3/8/PP3PPP/R2Q2K1 w";
+        QTest::newRow("coordinates, a promotion") << engine << 4 << 4 << "Cedar 1.4" << 9
+                                                  << "Q1bqkb1r/p2npppp/5n2/8/8/8/PPPP1PPP/RNBQKBNR b";
+        QTest::newRow("blanks in the brackets") << variants << 5 << 1 << "Quill, Nora" << 10
+                                                << "rn1qkb1r/pp2pppp/2p2n2/5b2/P1pP4/2N2N2/1P2PPPP/R1BQKB1R w";
+        QTest::newRow("tags on one line") << variants << 5 << 2 << "Ash, Ivo" << 12
+                                          << "rnb1kb1r/p1pp1ppp/5n1q/1B6/4Pp2/5N2/PPPP2PP/RNBQ1K1R w";
+        QTest::newRow("moves on the last tag's line") << variants << 5 << 3 << "Case, Ada" << 4
+                                                      << "rnbqkbnr/ppp2ppp/4p3/3p4/2PP4/8/PP2PPPP/RNBQKBNR w";
+        QTest::newRow("a game on one line") << variants << 5 << 4 << "Fell, Gus" << 3
+                                            << "rnbqkbnr/pp1ppppp/8/2p5/4P3/5N2/PPPP1PPP/RNBQKB1R b";
+        QTest::newRow("the program's own dialect") << variants << 5 << 5 << "Ivy" << 5
+                                                   << "rnbqkb1r/pppp1ppp/5n2/4p3/2P5/2N3P1/PP1PPP1P/R1BQKBNR b";
+    }
+
+    void realWorldFilesLoadWhole() {
+        QFETCH(QString, name);
+        QFETCH(int, games);
+        QFETCH(int, row);
+        QFETCH(QString, white);
+        QFETCH(int, plies);
+        QFETCH(QString, position);
+        Open(QStringLiteral(PGN_FILES_DIR) + "/" + name);
+        QCOMPARE(frmOpenGame->RowCount() - 1, games);
+        QCOMPARE(frmOpenGame->Cell(1, row), white);
+        LoadRow(row);
+        QCOMPARE(w->LastPly, plies);
+        QCOMPARE(FinalPosition(), position);
+        QVERIFY2(boxes.shown.empty(), boxes.shown.empty() ? "" : qPrintable(boxes.shown[0].text));
+    }
+
     void aGameFarIntoAHugeFile() {
         // A sparse file: the game begins beyond 2^32 bytes.
         const QString file = Path("huge.pgn");
@@ -820,7 +1001,7 @@ private slots:
             QVERIFY(source.Open(file.toStdString()));
             QVERIFY(source.Seek(frmOpenGame->GameOffsets[static_cast<std::size_t>(row)]));
             PgnGameReader reader(source);
-            reader.ReadTags();
+            reader.NextGame();
             int plies = -1;
             for (const PgnTag& tag : reader.Tags())
                 if (QString::fromStdString(tag.Name).compare("PlyCount", Qt::CaseInsensitive) == 0)

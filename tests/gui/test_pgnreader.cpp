@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,7 @@ class PgnReaderTest : public QObject {
         Game game;
         if (!source.Open(File(text).toStdString()) || !source.Seek(offset)) return game;
         PgnGameReader reader(source);
-        reader.ReadTags();
+        reader.NextGame();
         game.tags = reader.Tags();
         game.setUp = reader.SetsUpPosition();
         std::string token;
@@ -124,6 +125,11 @@ private slots:
         QTest::newRow("command") << "[%clk 0:01:00]" << false << "" << "";
         QTest::newRow("number") << "[1] see below" << false << "" << "";
         QTest::newRow("not first") << "1. e4 [White \"x\"]" << false << "" << "";
+        QTest::newRow("blanks in the brackets") << "[ White  \"W\" ]" << true << "White" << "W";
+        QTest::newRow("the first of several") << "[Event \"x\"] [Site \"s\"]" << true << "Event" << "x";
+        QTest::newRow("moves after it") << "[Result \"*\"] 1. d4 d5 *" << true << "Result" << "*";
+        QTest::newRow("own dialect, a backslash last") << "[White: \"C:\\\"]" << true << "White" << "C:\\";
+        QTest::newRow("own dialect, a bracket inside") << "[White: \"a\"] b\"]" << true << "White" << "a\"] b";
     }
 
     void tagLines() {
@@ -152,7 +158,26 @@ private slots:
             << tags + "1. e4 (1. d4 d5 (1... Nf6 2. c4 (2. Nf3 g6)) 2. c4) e5\n(1... c5 {a (b} 2. Nf3 1-0) 2. Nf3 *"
             << QStringList{"e4", "e5", "Nf3"};
         QTest::newRow("castling with zeros") << tags + "1. 0-0 0-0-0+ 2. O-O-O# *"
-                                             << QStringList{"O-O", "O-O-O+", "O-O-O#"};
+                                             << QStringList{"0-0", "0-0-0+", "O-O-O#"};
+        QTest::newRow("evaluation signs")
+            << tags + "1. e4 +/- e5 -/+ 2. Nf3 +- Nc6 -+ 3. Bb5 =/+ a6 +/= 4. Ba4 = Nf6 =+ 5. d3 += *"
+            << QStringList{"e4", "e5", "Nf3", "Nc6", "Bb5", "a6", "Ba4", "Nf6", "d3"};
+        QTest::newRow("signs glued to moves") << tags + "1. e4+/- e5-+ 2. Nf3+= Nc6=/+ 3. Qxd7+-+ *"
+                                              << QStringList{"e4+", "e5-+", "Nf3+", "Nc6=/+", "Qxd7+"};
+        QTest::newRow("novelty and diagram marks") << tags + "1. e4 N e5 TN 2. N Nf3 D Nc6 N *"
+                                                   << QStringList{"e4", "e5", "Nf3", "Nc6"};
+        QTest::newRow("bytes outside ASCII") << tags + "1. e4 \xE2\x88\x9E e5 \xB1 2. Nf3\xC2\xB1 *"
+                                             << QStringList{"e4", "e5", "Nf3"};
+        QTest::newRow("long algebraic and coordinates") << tags + "1. e2-e4 e7xe5 2. Ng1-f3 b8c6 3. e7e8q *"
+                                                        << QStringList{"e2-e4", "e7xe5", "Ng1-f3", "b8c6", "e7e8q"};
+        QTest::newRow("moves on the last tag's line") << QString("[White \"w\"] [Result \"*\"] 1. d4 d5 *\n1. c4")
+                                                      << QStringList{"d4", "d5"};
+        QTest::newRow("a comment after the tags of a line")
+            << QString("[Event \"e\"] ; exported\n[White \"w\"]\n\n1. d4 *") << QStringList{"d4"};
+        QTest::newRow("brace comments after the tags of a line")
+            << QString("[Event \"e\"] {exported} {2024}\n[White \"w\"] {x} ; y\n\n1. d4 *") << QStringList{"d4"};
+        QTest::newRow("a comment, then moves after the tags") << QString("[Result \"*\"] {c} 1. e4 *")
+                                                               << QStringList{"e4"};
         QTest::newRow("numbers glued") << tags + "1.e4 e5 2.Nf3 2...Nc6 3.Bb5 *"
                                        << QStringList{"e4", "e5", "Nf3", "Nc6", "Bb5"};
         QTest::newRow("rest-of-line comment") << tags + "1. e4 ; 1... c5 {\n e5 2. Nf3 *"
@@ -208,6 +233,10 @@ private slots:
         QTest::newRow("text after it") << "[Site \"x\"] and more" << false;
         QTest::newRow("one quote") << "[Site \"]" << false;
         QTest::newRow("no blank") << "[Site\"x\"]" << false;
+        QTest::newRow("blanks in the brackets") << "[ Site \"x\" ]" << true;
+        QTest::newRow("several") << "[Event \"x\"] [ Site \"s\" ]  [White: \"w\"]" << true;
+        QTest::newRow("several, then moves") << "[Event \"x\"] [Site \"s\"] 1. e4" << false;
+        QTest::newRow("several, one not whole") << "[Event \"x\"] [D]" << false;
     }
 
     void tagPairLines() {
@@ -310,6 +339,25 @@ private slots:
             << "[Event \"e\"]\n[White \"a\"]\n[Event \"e\"]\n[White \"b\"]\n" << QStringList{"a", "b"};
         QTest::newRow("a tag it holds, after an empty line")
             << "[White \"a\"]\n[Black \"c\"]\n\n[Black \"d\"]\n[White \"b\"]\n" << QStringList{"a", "b"};
+        QTest::newRow("a tag it holds, after CRLF lines")
+            << "[White \"a\"]\r\n[Annotator \"x\"]\r\n[Annotator \"y\"]\r\n\r\n1. e4 *\r\n" << QStringList{"a"};
+        QTest::newRow("blanks in the brackets") << "[ Event \"e\" ]\n[ White \"a\" ]\n\n1. e4 *\n[ White \"b\" ]\n"
+                                                << QStringList{"a", "b"};
+        QTest::newRow("a comment after the tags of a line")
+            << "[Event \"e\"] {from the archive}\n[White \"a\"]\n\n1. e4 *\n" << QStringList{"a"};
+        QTest::newRow("games of one line each")
+            << "[White \"a\"] [Result \"*\"] 1. e4 *\n[White \"b\"] [Result \"*\"] 1. d4 *\n" << QStringList{"a", "b"};
+        QTest::newRow("its first tag again on the line") << "[White \"a\"] [Event \"e\"] [White \"b\"]\n"
+                                                         << QStringList{"a", "b"};
+        QTest::newRow("a command closing a variation")
+            << a + "1. e4 ([%x )]\n[White \"x\"])e5 *\n\n" + b + "1. d4 *" << QStringList{"a", "b"};
+        QTest::newRow("many different tags, each after an empty line")
+            << [] {
+                   QString text = "[White \"a\"]\n\n";
+                   for (int t = 0; t < 3000; ++t) text += "[Tag" + QString::number(t) + " \"v\"]\n\n";
+                   return text + "[Tag2999 \"again\"]\n\n1. e4 *\n";
+               }()
+            << QStringList{"a", "-"};
     }
 
     void blocksOfTheListing() {
@@ -319,6 +367,51 @@ private slots:
         for (const ListedGame& g : List(text.toStdString()))
             got << (g.White.empty() ? QString("-") : QString::fromStdString(g.White));
         QCOMPARE(got, whites);
+    }
+
+    // The list and the loader read a file one way: a game loaded from its
+    // listed offset has the listed tags, its words end before the next
+    // listed game, and reading on from it finds the next listed game where
+    // the listing found it. Texts made of the pieces that used to make them
+    // disagree (comments, variations, commands, tag lines, escapes).
+    void everyListedGameIsReadWithinItsBounds() {
+        // Lines that may begin with tags, of pieces of move text.
+        const std::vector<std::string> tagPieces = {"[White \"a\"]", "[ White \"b\" ]", "[D]",
+                                                    "[Event \"e\"] [White \"c\"]", "[Result \"*\"] e4"};
+        const std::vector<std::string> textPieces = {"(", ")", "{", "}", "[%x )]", "[%x (]", "[%clk 0:01:00]",
+                                                     ";", "%", " e4", " *", " 1-0", " N", " +/-", "[D]"};
+        std::mt19937 rng(31);
+        for (int n = 0; n < 3000; ++n) {
+            std::string text;
+            for (int lines = 1 + static_cast<int>(rng() % 8); lines > 0; --lines) {
+                if (rng() % 2 == 0) text += tagPieces[rng() % tagPieces.size()];
+                for (int k = static_cast<int>(rng() % 5); k > 0; --k) text += textPieces[rng() % textPieces.size()];
+                text += rng() % 4 == 0 ? "\r\n" : "\n";
+            }
+            const std::vector<ListedGame> games = List(text);
+            for (std::size_t g = 0; g < games.size(); ++g) {
+                const i64 next = g + 1 < games.size() ? games[g + 1].Offset : static_cast<i64>(text.size());
+                PgnSource source;
+                QVERIFY(source.Open(File(text).toStdString()));
+                QVERIFY(source.Seek(games[g].Offset));
+                PgnGameReader reader(source);
+                QVERIFY2(reader.NextGame(), text.c_str());
+                QCOMPARE(reader.GameOffset(), games[g].Offset);
+                std::string white;
+                for (const PgnTag& tag : reader.Tags())
+                    if (tag.Name == "White") white = tag.Value;
+                QVERIFY2(white == games[g].White, text.c_str());
+                std::string word;
+                while (reader.NextMove(&word)) QVERIFY2(source.Position() <= next, text.c_str());
+                QVERIFY2(source.Position() <= next, text.c_str());
+                if (g + 1 < games.size()) {
+                    QVERIFY2(reader.NextGame(), text.c_str());
+                    QVERIFY2(reader.GameOffset() == next, text.c_str());
+                } else {
+                    QVERIFY2(!reader.NextGame(), text.c_str());
+                }
+            }
+        }
     }
 
     void listingAfterLongLines() {
@@ -369,7 +462,7 @@ private slots:
         QCOMPARE(games[0].White, std::string("x"));
         QVERIFY(source.Seek(games[1].Offset));
         PgnGameReader reader(source);
-        reader.ReadTags();
+        reader.NextGame();
         std::string token;
         QVERIFY(reader.NextMove(&token));
         QCOMPARE(token, std::string("c4"));
@@ -384,7 +477,21 @@ private slots:
         QTest::newRow("pawn") << start << "e4" << "e2e4";
         QTest::newRow("pawn letter") << start << "Pe4" << "e2e4";
         QTest::newRow("knight") << start << "Nf3" << "g1f3";
-        QTest::newRow("long algebraic") << start << "g1f3" << "none";
+        QTest::newRow("coordinates") << start << "g1f3" << "g1f3";
+        QTest::newRow("long algebraic") << start << "Ng1-f3" << "g1f3";
+        QTest::newRow("long algebraic pawn") << start << "e2-e4" << "e2e4";
+        QTest::newRow("Qh4-e1") << "8/K7/8/8/4Q2Q/8/8/k3r2Q w - - 0 1" << "Qh4-e1" << "h4e1";
+        QTest::newRow("Qe4-e1+") << "8/K7/8/8/4Q2Q/8/8/k3r2Q w - - 0 1" << "Qe4-e1+" << "e4e1";
+        QTest::newRow("e7e8q") << "8/4P2k/8/8/8/8/8/4K3 w - - 0 1" << "e7e8q" << "e7e8q";
+        QTest::newRow("e7e8n") << "8/4P2k/8/8/8/8/8/4K3 w - - 0 1" << "e7e8n" << "e7e8n";
+        QTest::newRow("e7-e8=R") << "8/4P2k/8/8/8/8/8/4K3 w - - 0 1" << "e7-e8=R" << "e7e8r";
+        QTest::newRow("signs glued") << start << "Nf3-/+" << "g1f3";
+        QTest::newRow("e8=b") << "8/4P2k/8/8/8/8/8/4K3 w - - 0 1" << "e8=b" << "e7e8b";
+        QTest::newRow("castling by its squares") << "4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1" << "e1c1" << "e1c1";
+        QTest::newRow("0-0") << "4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1" << "0-0" << "e1g1";
+        QTest::newRow("black 0-0-0") << "r3k2r/8/8/8/8/8/8/4K3 b kq - 0 1" << "0-0-0+" << "e8c8";
+        QTest::newRow("no piece on the square") << start << "e3e4" << "none";
+        QTest::newRow("a word") << start << "zzz" << "no move";
         QTest::newRow("pawn capture") << "4k3/8/8/2p1p3/3P4/8/8/4K3 w - - 0 1" << "dxe5" << "d4e5";
         QTest::newRow("exd5") << "4k3/8/8/3p4/2P1P3/8/8/4K3 w - - 0 1" << "exd5" << "e4d5";
         QTest::newRow("Nbd2") << "4k3/8/8/8/8/5N2/8/1N2K3 w - - 0 1" << "Nbd2" << "b1d2";
@@ -402,7 +509,7 @@ private slots:
         QTest::newRow("O-O") << "4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1" << "O-O" << "e1g1";
         QTest::newRow("black O-O") << "r3k2r/8/8/8/8/8/8/4K3 b kq - 0 1" << "O-O+" << "e8g8";
         QTest::newRow("black O-O-O") << "r3k2r/8/8/8/8/8/8/4K3 b kq - 0 1" << "O-O-O" << "e8c8";
-        QTest::newRow("no square") << start << "e9" << "none";
+        QTest::newRow("no square") << start << "e9" << "no move";
         QTest::newRow("too long") << start << "e2e4e5" << "no move";
         QTest::newRow("too short") << start << "N" << "no move";
         QTest::newRow("null move") << start << "--" << "none";
