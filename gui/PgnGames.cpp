@@ -165,8 +165,12 @@ void TfrmWinRovik::LoadSelectedGame() {
     // The position the game ends in is mate or a draw.
     if (played == PLAY_DRAWN || played == PLAY_CHECKMATE) SetTimerEnabled(tmrClock, false);
     if (ending == Ending::NoMove || ending == Ending::Illegal) {
+        // With no move loaded the load failed, and says so first.
         if (!ProtocolMode)
-            ShowMessageBox(this, StopText(CurrentPly / 2 + 1, word, ending == Ending::Illegal), "Error");
+            ShowMessageBox(this,
+                           (loaded ? QString() : QString("Error loading game!\n")) +
+                               StopText(CurrentPly / 2 + 1, word, ending == Ending::Illegal),
+                           "Error");
     } else if (!loaded && ending != Ending::Stopped) {
         ShowMessageBox(this, "Error loading game!", "Error");
     }

@@ -699,15 +699,16 @@ private slots:
         QTest::newRow("its end, black to move") << "1. e4 e5 2. Nf3 *" << 3 << "" << true << "Black to move";
         QTest::newRow("no moves") << "*" << 0 << "Error loading game!" << false << white;
         QTest::newRow("no move token first")
-            << "1. e2e4e5 e5" << 0 << "The game stops at move 1: \"e2e4e5\" is no move." << false << white;
+            << "1. e2e4e5 e5" << 0 << "Error loading game!\nThe game stops at move 1: \"e2e4e5\" is no move." << false
+            << white;
         QTest::newRow("no move token later")
             << "1. e4 e5 2. Nf3Nc6 *" << 2 << "The game stops at move 2: \"Nf3Nc6\" is no move." << false << white;
         QTest::newRow("a word that is no move")
             << "1. e4 e5 2. Nf3 zzz Nc6 *" << 3 << "The game stops at move 2: \"zzz\" is no move." << false
             << "Black to move";
         QTest::newRow("illegal first") << "1. e5 *" << 0
-                                       << "The game stops at move 1: \"e5\" is not a legal move here." << false
-                                       << white;
+                                       << "Error loading game!\nThe game stops at move 1: \"e5\" is not a legal move here."
+                                       << false << white;
         QTest::newRow("illegal later") << "1. e4 e5 2. Ke3 Nc6 *" << 2
                                        << "The game stops at move 2: \"Ke3\" is not a legal move here." << true
                                        << white;
