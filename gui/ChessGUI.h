@@ -420,6 +420,9 @@ public:
     QFileDialog* SaveDialog1 = nullptr;
     void btnLoadFENClick();
     void btnPasteClipboardClick();
+    // The last-move marker was on when a load was posted: a load that sets
+    // up no position puts it back.
+    bool HighlightBeforeLoad = false;
     // Writes the game board's position to a file chosen in SaveDialog1, at once.
     void SavePosition1Click();
     // The game reset, then set up from the text: 1 set up, 0 not one king of
