@@ -1,0 +1,109 @@
+// Dialogs and boxes as a window manager frames them: every title whole
+// beside a title bar's icon and buttons, and no minimise or maximise button
+// on a modal box.
+#include <QApplication>
+#include <QDate>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QLocale>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "dialogs/About.h"
+#include "dialogs/LEVELS.h"
+#include "dialogs/MLOpen.h"
+#include "dialogs/PROMOTE.h"
+#include "dialogs/Personality.h"
+#include "dialogs/saveGame.h"
+#include "gui_fixture.h"
+
+namespace {
+
+// The least width a title bar needs for the title: the text in the title
+// bar's font, bold, beside the window's icon and three buttons and the
+// bar's margins, which take about eight times the text's height (openbox's
+// take 100 to 120 pixels beside a text 14 pixels high).
+int LeastTitleWidth(const QString& title) {
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const QFontMetrics fm(font);
+    return fm.horizontalAdvance(title) + 8 * fm.height();
+}
+
+// A modal box wide enough for its title, with a title bar that has a close
+// button and no minimise or maximise button, and of one size (nothing to
+// maximise).
+void VerifyFrame(const QWidget* box) {
+    const QString title = box->windowTitle();
+    QVERIFY2(box->width() >= LeastTitleWidth(title),
+             qPrintable(QString("\"%1\": %2 < %3").arg(title).arg(box->width()).arg(LeastTitleWidth(title))));
+    const Qt::WindowFlags flags = box->windowFlags();
+    QVERIFY2(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)), qPrintable(title));
+    QVERIFY2((flags & Qt::WindowTitleHint) && (flags & Qt::WindowCloseButtonHint), qPrintable(title));
+    QVERIFY2(box->minimumSize() == box->maximumSize(), qPrintable(title));
+}
+
+}  // namespace
+
+class DialogFrameTest : public QObject, public WindowFixture<> {
+    Q_OBJECT
+
+private slots:
+    void init() { BeginWindowTest(); }
+
+    void cleanup() { CloseWindow(); }
+
+    void everyDialogShowsItsTitleWhole() {
+        QDialog* const dialogs[] = {PromoteDialog(w.get()), LevelsDialog(w.get()), PersonalityDialog(w.get()),
+                                    new TAboutBox(w.get()), new TfrmSaveGame(w.get())};
+        for (QDialog* d : dialogs) {
+            d->show();
+            VerifyFrame(d);
+            d->hide();
+        }
+    }
+
+    void everyBoxShowsItsTitleWhole_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("buttons");  // -1 an input box
+        const int ok = int(BoxButtons::Ok);
+        QTest::newRow("result") << "Result" << "Stalemate!" << ok;
+        QTest::newRow("illegal move") << "Morlaquin says:" << "Illegal move!" << ok;
+        QTest::newRow("invalid value") << "Morlaquin" << "Invalid value!" << ok;
+        QTest::newRow("error") << "Error" << "Clipboard Empty!" << ok;
+        QTest::newRow("hash") << "Hash" << "8MB Hash initialized!" << ok;
+        QTest::newRow("level") << "Select Level" << "Minutes: \"x\" is not a whole number." << ok;
+        QTest::newRow("new game") << "New Game" << "Do you want to start a new game?" << int(BoxButtons::YesNo);
+        QTest::newRow("delete") << "Confirm" << "Delete current personality?" << int(BoxButtons::OkCancel);
+        QTest::newRow("exit") << "Exit" << "Save settings?" << int(BoxButtons::YesNoCancel);
+        QTest::newRow("new personality") << "New Personality" << "Name" << -1;
+        QTest::newRow("hash size") << "Hash Table" << "Enter Hash Table size (in MB):" << -1;
+    }
+
+    void everyBoxShowsItsTitleWhole() {
+        QFETCH(QString, caption);
+        QFETCH(QString, text);
+        QFETCH(int, buttons);
+        SetMessageBoxes(nullptr);  // the real boxes
+        bool seen = false;
+        WhenModal([&](QWidget* box) {
+            seen = true;
+            QCOMPARE(box->windowTitle(), caption);
+            VerifyFrame(box);
+            qobject_cast<QDialog*>(box)->done(0);
+        });
+        if (buttons < 0)
+            InputBox(w.get(), caption, text, "");
+        else
+            AskQuestion(w.get(), text, caption, static_cast<BoxButtons>(buttons));
+        QVERIFY(seen);
+    }
+
+};
+
+QTEST_MAIN(DialogFrameTest)
+#include "test_dialogframes.moc"
