@@ -1,6 +1,6 @@
 // Dialogs and boxes as a window manager frames them: every title whole
 // beside a title bar's icon and buttons, and no minimise or maximise button
-// on a modal box.
+// on a modal box; the Select Level dialog one size on every page.
 #include <QApplication>
 #include <QDate>
 #include <QDialog>
@@ -101,6 +101,19 @@ private slots:
         else
             AskQuestion(w.get(), text, caption, static_cast<BoxButtons>(buttons));
         QVERIFY(seen);
+    }
+
+    // OK and Cancel stay where they are whichever page is shown.
+    void theLevelsDialogKeepsOneSizeOnEveryPage() {
+        TfrmLevels* d = LevelsDialog(w.get());
+        d->show();
+        const QSize size = d->size();
+        for (const int page : {0, 2, 1, 2, 0, 1}) {
+            d->pcontrLevel->setCurrentIndex(page);
+            QCoreApplication::processEvents();  // the layout's requests
+            QCOMPARE(d->size(), size);
+        }
+        d->hide();
     }
 
 };
