@@ -1,6 +1,7 @@
 // Dialogs and boxes as a window manager frames them: every title whole
 // beside a title bar's icon and buttons, and no minimise or maximise button
-// on a modal box; the Select Level dialog one size on every page.
+// on a modal box; the Select Level dialog one size on every page; the game
+// list's Date column as wide as the dates in it.
 #include <QApplication>
 #include <QDate>
 #include <QDialog>
@@ -116,6 +117,33 @@ private slots:
         d->hide();
     }
 
+    // The dates Save Game writes (the system's short format, today's and
+    // other months') and PGN's own read whole in the game list.
+    void theGameListShowsWholeDates() {
+        auto* save = new TfrmSaveGame(w.get());
+        save->show();
+        QStringList dates = {save->edtDate->text(), "2024.01.01", "????.??.??"};
+        save->hide();
+        for (int month = 1; month <= 12; ++month)
+            dates << QLocale::system().toString(QDate(2024, month, 28), QLocale::ShortFormat);
+        QTemporaryDir dir;
+        std::string pgn;
+        for (const QString& date : dates)
+            pgn += "[White: \"Morlaquin 4.00\"]\n[Black: \"\"]\n[Date: \"" + date.toStdString() + "\"]\n\n1.   e4\n\n";
+        WriteWholeFile(dir.filePath("dates.pgn"), pgn);
+
+        TfrmOpenGame list(w.get());
+        list.show();
+        list.LoadGameList(dir.filePath("dates.pgn"));
+        QCOMPARE(list.RowCount(), int(dates.size()) + 1);
+        constexpr int DATE_COLUMN = 4;
+        for (int row = 1; row <= int(dates.size()); ++row) QCOMPARE(list.Cell(DATE_COLUMN, row), dates[row - 1]);
+        // What the cells of the column need, as the view's delegate measures them.
+        const QAbstractItemView* view = list.StringGrid1;
+        const int needed = view->sizeHintForColumn(DATE_COLUMN);
+        const int width = list.StringGrid1->columnWidth(DATE_COLUMN);
+        QVERIFY2(width >= needed, qPrintable(QString("%1 < %2").arg(width).arg(needed)));
+    }
 };
 
 QTEST_MAIN(DialogFrameTest)
