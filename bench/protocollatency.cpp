@@ -98,7 +98,9 @@ bool Run(const std::string& program, int rounds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string program = argc > 1 ? argv[1] : MORLAQUIN_PROGRAM;
+    // The program runs in a folder of its own: a relative path is made whole first.
+    const std::string program =
+        argc > 1 ? QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath().toStdString() : MORLAQUIN_PROGRAM;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 30;
     if (rounds < 1) {
         std::fprintf(stderr, "rounds must be 1 or more\n");
