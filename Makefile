@@ -27,11 +27,12 @@ asan: setup
 	cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DMORLAQUIN_SANITIZE=ON
 	cmake --build build/asan -j $(JOBS)
 
-# Started outside data/, the program reads its files from the data beside it
-# and keeps the files it rewrites in the user's data folder: the checkout is
+# Started in the user's home folder, the program reads its files from the
+# data beside it, keeps the files it rewrites in the user's data folder and
+# offers to save games and positions in the home folder: the checkout is
 # never written.
 run: release
-	$(PROGRAM)
+	cd "$$HOME" && exec "$(CURDIR)/$(PROGRAM)"
 
 # Both builds' tests run even when the first has failures; either fails the target.
 test: release asan

@@ -637,10 +637,26 @@ void TfrmWinRovik::Timer1Timer() {
     }();
 
     InTick = false;
+    // In protocol mode what waits goes on at once: received commands, a
+    // command this tick left for the next, the engine's reply to a move.
+    if (ProtocolMode && (PendingCommand != 0 || !HumanToMove || ProtocolCommandsWaiting())) WakeGameLoop();
     if (CloseDeferred) {
         CloseDeferred = false;
         QTimer::singleShot(0, this, [this] { close(); });
     }
+}
+
+void TfrmWinRovik::WakeGameLoop() {
+    if (WakePosted.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            WakePosted = false;
+            // A tick under way (a search processing events) returns at once;
+            // it looks for what waits when it ends.
+            if (Timer1->isActive()) Timer1Timer();
+        },
+        Qt::QueuedConnection);
 }
 
 bool TfrmWinRovik::RunPostedCommand() {

@@ -7,6 +7,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -207,11 +208,16 @@ public:
 
     // ---- The game loop: at most one posted command per tick, or in protocol
     // mode the received commands that can be carried out before the engine
-    // is to move.
+    // is to move. In protocol mode what still waits when a tick ends (and
+    // every batch the reader receives) wakes the loop at once.
     void Timer1Timer();
     // The tick's part for a posted command or a waiting protocol time value;
     // false when there was neither.
     bool RunPostedCommand();
+    // The tick at once, as soon as the GUI thread is free, rather than at
+    // Timer1's next beat; nothing while Timer1 is off. Safe from any thread;
+    // calls made before the tick runs give one tick.
+    void WakeGameLoop();
 
     // ---- Workers.
     void ResetGame();
@@ -414,6 +420,9 @@ public:
     QFileDialog* SaveDialog1 = nullptr;
     void btnLoadFENClick();
     void btnPasteClipboardClick();
+    // The last-move marker was on when a load was posted: a load that sets
+    // up no position puts it back.
+    bool HighlightBeforeLoad = false;
     // Writes the game board's position to a file chosen in SaveDialog1, at once.
     void SavePosition1Click();
     // The game reset, then set up from the text: 1 set up, 0 not one king of
@@ -505,6 +514,7 @@ private:
     QPainter* Canvas = nullptr;   // on ComposeBitmap while DrawBoard composes
     bool SoundOpened = false;
     bool InTick = false;
+    std::atomic<bool> WakePosted{false};
     bool CloseDeferred = false;
     bool AskingToClose = false;
     bool SettingsRead = false;

@@ -65,6 +65,15 @@ int TfrmWinRovik::SetupFromFen(const std::string& text) {
 
 void TfrmWinRovik::LoadPosition() {
     SetTimerEnabled(Timer1, false);
+    // No position set up: the game stays as it was, its last-move marker too.
+    const bool highlight = HighlightBeforeLoad;
+    HighlightBeforeLoad = false;
+    auto keepGame = [this, highlight] {
+        if (highlight && !LastMoveHighlight) {
+            LastMoveHighlight = true;
+            DrawBoard();
+        }
+    };
     const std::string pending = TakePendingPositionText();
     int result = 0;
     if (!pending.empty() || ProtocolMode) {
@@ -74,11 +83,13 @@ void TfrmWinRovik::LoadPosition() {
         if (!OpenDialog2) OpenDialog2 = MakeFenDialog(this, "OpenDialog2", false, "FEN Files");
         QString name;
         if (!ChooseFile(OpenDialog2, &name)) {
+            keepGame();
             FinishWorker();
             return;
         }
         std::ifstream in(LocalPath(name));
         if (!in) {
+            keepGame();
             FinishWorker();
             return;
         }
@@ -106,6 +117,7 @@ void TfrmWinRovik::LoadPosition() {
         PositionSetUp = 1;
         return;
     }
+    keepGame();
     if (ProtocolMode)
         SendProtocolLine("tellusererror Illegal position");
     else
@@ -116,6 +128,7 @@ void TfrmWinRovik::LoadPosition() {
 
 void TfrmWinRovik::btnLoadFENClick() {
     SetPendingPositionText(std::string());
+    HighlightBeforeLoad = LastMoveHighlight;
     LastMoveHighlight = false;
     PostCommand(CMD_LOAD_POSITION);
 }
@@ -129,6 +142,7 @@ void TfrmWinRovik::btnPasteClipboardClick() {
         return;
     }
     SetPendingPositionText(text);
+    HighlightBeforeLoad = LastMoveHighlight;
     LastMoveHighlight = false;
     PostCommand(CMD_LOAD_POSITION);
 }

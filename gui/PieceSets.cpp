@@ -10,6 +10,7 @@
 
 #include "ChessGUI.h"
 #include "colours.h"
+#include "dialogs/dialogparts.h"
 #include "messageboxes.h"
 #include "PieceSetFiles.h"
 
@@ -41,6 +42,7 @@ bool AskColour(QWidget* owner, QColorDialog*& dialog, int* colour) {
     if (dialog == nullptr) {
         dialog = new QColorDialog(Qt::black, owner);
         dialog->setObjectName("ColorDialog");
+        FrameModalBox(dialog);
     }
     QColor chosen;
     if (!ChooseColour(dialog, &chosen)) return false;

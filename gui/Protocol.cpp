@@ -27,7 +27,8 @@ void TfrmWinRovik::StartProtocolMode() {
     Panel3->hide();
     for (QMenu* menu : menuBar()->findChildren<QMenu*>(Qt::FindDirectChildrenOnly))
         menu->menuAction()->setVisible(false);
-    Reader = std::make_unique<xboard>(true, ProtocolReaderInput ? ProtocolReaderInput : &StandardInput());
+    Reader = std::make_unique<xboard>(true, ProtocolReaderInput ? ProtocolReaderInput : &StandardInput(),
+                                      [this] { WakeGameLoop(); });
     Reader->Resume();
     SendProtocolLine("feature done=1");
 }

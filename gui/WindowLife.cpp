@@ -23,7 +23,9 @@ TfrmWinRovik* frmWinRovik = nullptr;
 
 namespace {
 
-bool HoldsProgramData(const QString& dir) { return !dir.isEmpty() && QDir(dir).exists("images"); }
+// The piece set the window starts with is there: a folder that merely has
+// an images folder (a home folder may) is no copy of the program's data.
+bool HoldsProgramData(const QString& dir) { return !dir.isEmpty() && QDir(dir).exists("images/wood"); }
 
 u32 ReadLe32(const char* p) {
     return static_cast<u32>(static_cast<unsigned char>(p[0])) |

@@ -6,7 +6,7 @@
 #include <string>
 
 // The directory the program reads its data from and keeps its files in: the
-// working directory when it holds the program's data (an images folder),
+// working directory when it holds the program's data (an images/wood folder),
 // else the data installed beside the executable ("data" next to it), else
 // the working directory.
 std::string StartupDirectory();

@@ -3,7 +3,10 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLayout>
 #include <QMessageBox>
+
+#include "dialogs/dialogparts.h"
 
 namespace {
 WidgetMessageBoxes widgetBoxes;
@@ -26,6 +29,7 @@ BoxAnswer WidgetMessageBoxes::Show(QWidget* parent, const QString& text, const Q
     }
     QMessageBox box(buttons == BoxButtons::Ok ? QMessageBox::Information : QMessageBox::Question, caption,
                     text, set, parent);
+    FrameModalBox(&box);
     box.setEscapeButton(escape);
     switch (box.exec()) {
         case QMessageBox::Yes:
@@ -65,10 +69,19 @@ bool WidgetMessageBoxes::RunColorDialog(QColorDialog* dialog, QColor* colour) {
 }
 
 bool WidgetMessageBoxes::AskText(QWidget* parent, const QString& caption, const QString& prompt, QString* text) {
-    bool ok = false;
-    const QString typed = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, *text, &ok);
-    if (ok) *text = typed;
-    return ok;
+    QInputDialog box(parent);
+    box.setWindowTitle(caption);
+    box.setInputMode(QInputDialog::TextInput);
+    box.setLabelText(prompt);
+    box.setTextValue(*text);
+    FrameModalBox(&box);
+    // The box makes its layout when it is first measured; that layout then
+    // keeps it of one size, as the other boxes.
+    box.sizeHint();
+    if (QLayout* layout = box.layout()) layout->setSizeConstraint(QLayout::SetFixedSize);
+    if (box.exec() != QDialog::Accepted) return false;
+    *text = box.textValue();
+    return true;
 }
 
 bool WidgetMessageBoxes::RunFileDialog(QFileDialog* dialog, QString* fileName) {

@@ -590,7 +590,8 @@ void HandleEndOfInput() { PendingCommand = CMD_QUIT; }
 
 // ------------------------------------------------------------- the thread
 
-xboard::xboard(bool CreateSuspended, ProtocolInput* input) : Input(input) {
+xboard::xboard(bool CreateSuspended, ProtocolInput* input, std::function<void()> wake)
+    : Input(input), Wake(std::move(wake)) {
     setObjectName("xboard");
     if (!CreateSuspended) start();
 }
@@ -621,6 +622,7 @@ void xboard::Execute() {
             last = true;
         }
         QueueProtocolCommands(std::move(batch));
+        if (Wake) Wake();
         if (last) return;
     }
 }

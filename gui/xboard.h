@@ -179,12 +179,13 @@ void HandleEndOfInput();
 
 // ------------------------------------------------------------- the thread
 
-// The reader: queues every line it reads, as it reads it. Ends after "quit"
-// or the end of input (queued as a command of its own), or when asked to
-// stop.
+// The reader: queues every line it reads, as it reads it, and then calls
+// wake (on its own thread). Ends after "quit" or the end of input (queued as
+// a command of its own), or when asked to stop.
 class xboard : public QThread {
 public:
-    explicit xboard(bool CreateSuspended, ProtocolInput* input = &StandardInput());
+    explicit xboard(bool CreateSuspended, ProtocolInput* input = &StandardInput(),
+                    std::function<void()> wake = {});
     // Asks the loop to stop and waits for it.
     ~xboard() override;
 
@@ -196,4 +197,5 @@ protected:
 
 private:
     ProtocolInput* Input;
+    std::function<void()> Wake;
 };

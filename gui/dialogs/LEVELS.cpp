@@ -89,6 +89,10 @@ TfrmLevels::TfrmLevels(QWidget* parent) : QDialog(parent) {
         LayOutPage(Sheet3, {period, rest}, "Enter \"0\" for Remaining Moves to make the time control repeat");
     }
 
+    // Each box as wide as its items from the start, not from its page's first
+    // showing: every page asks its final size, and the dialog keeps one.
+    for (int i = 0; i < FIELDS; ++i) Field(i)->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+
     pcontrLevel->addTab(Sheet1, "Seconds/Move");
     pcontrLevel->addTab(Sheet2, "Blitz");
     pcontrLevel->addTab(Sheet3, "Tournament");

@@ -1,6 +1,7 @@
 #include "MLOpen.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -16,6 +17,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <vector>
 
 #include "WindowLife.h"
 #include "dialogparts.h"
@@ -42,6 +45,20 @@ QChar Widest(const QFontMetrics& fm, const QString& choices) {
     for (const QChar c : choices)
         if (fm.horizontalAdvance(c) > fm.horizontalAdvance(best)) best = c;
     return best;
+}
+
+// The widest dates Save Game writes (the system's short date format): each
+// month's, every digit the widest.
+std::vector<QString> SavedDateShapes(QChar digit) {
+    std::vector<QString> shapes;
+    const QLocale locale = QLocale::system();
+    for (int month = 1; month <= 12; ++month) {
+        QString text = locale.toString(QDate(QDate::currentDate().year(), month, 28), QLocale::ShortFormat);
+        for (QChar& c : text)
+            if (c.isDigit()) c = digit;
+        shapes.push_back(text);
+    }
+    return shapes;
 }
 
 QString FileText(const std::string& bytes) {
@@ -185,9 +202,16 @@ void TfrmOpenGame::FitColumnsToFont() {
     };
     const QString digit = Widest(fm, "0123456789");
     const QString number = QString(QString::number(MAX_LISTED_GAMES - 1).size(), digit.front());
-    const std::array<int, SITE_COLUMN> texts = {
-        cellWidth({number}), 0, 0, cellWidth({"1/2-1/2", "1-0", "0-1", "*"}),
-        cellWidth({QString(4, digit.front()) + "." + digit + digit + "." + digit + digit, "????.??.??"})};
+    std::vector<QString> dates = SavedDateShapes(digit.front());
+    dates.push_back(QString(4, digit.front()) + "." + digit + digit + "." + digit + digit);
+    dates.push_back("????.??.??");
+    // The view lays a text out at its fractional width: the dates' rounded up.
+    const QFontMetricsF exact(StringGrid1->font());
+    int dateWidth = 0;
+    for (const QString& date : dates)
+        dateWidth = std::max(dateWidth, static_cast<int>(std::ceil(exact.horizontalAdvance(date))) + inset);
+    const std::array<int, SITE_COLUMN> texts = {cellWidth({number}), 0, 0, cellWidth({"1/2-1/2", "1-0", "0-1", "*"}),
+                                                dateWidth};
     QHeaderView* header = StringGrid1->horizontalHeader();
     int fixed = 0;  // the columns before the last
     for (int c = 0; c < SITE_COLUMN; ++c) {

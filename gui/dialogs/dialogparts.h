@@ -14,8 +14,18 @@ class QPixmap;
 class QPushButton;
 class QWidget;
 
-// A fixed-size modal dialog with a title bar and a close button.
+// A fixed-size modal dialog, framed as FrameModalBox frames it.
 void SetUpFixedDialog(QDialog* dialog, const QString& name, const QString& title);
+
+// The width a window manager needs to draw a title whole: the text in the
+// title bar's font, bold as most draw it, and room for the window's icon
+// and buttons and the bar's margins.
+int TitleBarWidth(const QString& title);
+
+// A modal box's frame: a title bar with a close button and no minimise or
+// maximise button, and, from its first showing on, never narrower than its
+// title needs (TitleBarWidth), also when the title changes.
+void FrameModalBox(QWidget* box);
 
 // An editable drop-down list of values showing text; typing adds no item.
 QComboBox* MakeCombo(QWidget* parent, const char* name, const QString& text, const QStringList& items);

@@ -179,6 +179,43 @@ private slots:
         QCOMPARE(w->CurrentPly, 3);
     }
 
+    // A paste, a file or a dialog that sets up no position leaves the board
+    // as it was drawn, the last-move marker included; a position set up
+    // clears the marker.
+    void aFailedLoadKeepsTheLastMoveMarker() {
+        QVERIFY(PlayMoves(*w, {"e2e4", "e7e5"}));
+        w->LastMoveFrom = E7;
+        w->LastMoveTo = E5;
+        LastMoveHighlight = false;
+        w->DrawBoard();
+        const QImage unmarked = w->ComposeBitmap;
+        LastMoveHighlight = true;
+        w->DrawBoard();
+        const QImage marked = w->ComposeBitmap;
+        QVERIFY(marked != unmarked);
+
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->setText("no position here");
+        w->btnPasteClipboard->trigger();
+        Tick();
+        WriteWholeFile(Path("nothing.fen"), "8/8/8/8/8/8/8/8 w - - 0 1\n");
+        LoadFile(Path("nothing.fen"));
+        QCOMPARE(boxes.shown.size(), std::size_t{2});
+        for (const ShownBox& b : boxes.shown) QCOMPARE(b.text, QString("Error loading position!"));
+        w->btnLoadFENClick();
+        Tick();  // the dialog cancelled
+        ExpectLoadEnded();
+        QVERIFY(LastMoveHighlight);
+        QCOMPARE(w->ComposeBitmap, marked);
+        QCOMPARE(w->CurrentPly, 2);
+
+        clipboard->setText(QString::fromStdString(TwoKingsBlack));
+        w->btnPasteClipboard->trigger();
+        Tick();
+        ExpectSetUpGame();
+        QVERIFY(!LastMoveHighlight);
+    }
+
     void protocolModeAnswersInsteadOfABox() {
         ProtocolMode = true;
         LoadText("8/8/8/8/8/8/8/8 w - - 0 1");

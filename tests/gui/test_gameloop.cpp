@@ -21,6 +21,29 @@ using Calls = std::vector<std::string>;
 class GameLoopTest : public QObject, public WindowFixture<> {
     Q_OBJECT
 
+    // Timer1 runs, but its first beat would come long after any test: every
+    // tick that follows comes from a wake. Its beats are counted.
+    void RunTimer1WithoutBeats() {
+        beats = 0;
+        connect(w->Timer1, &QTimer::timeout, w.get(), [this] { ++beats; });
+        w->Timer1->start(24 * 3600 * 1000);
+    }
+    int beats = 0;
+
+    // In protocol mode, a clock value, a received move and a ping wait
+    // together.
+    void PostClockMoveAndPing() {
+        ProtocolMode = true;
+        TimeControlType = TIME_BLITZ;
+        BlitzMinutes = 5;
+        ComputerColour = 1;
+        XboardTimeMs = 100000.0;
+        UserMoveFrom = E2;
+        UserMoveTo = E4;
+        PendingCommand = CMD_USER_MOVE;
+        QueueProtocolCommands({{"ping 7"}});
+    }
+
 private slots:
     void init() {
         ResetWindowTest();
@@ -64,15 +87,7 @@ private slots:
 
     // A ping waits for everything before it, the engine's move included.
     void clockValuesFirstThenTheMoveThenTheReplyThenThePong() {
-        ProtocolMode = true;
-        TimeControlType = TIME_BLITZ;
-        BlitzMinutes = 5;
-        ComputerColour = 1;
-        XboardTimeMs = 100000.0;
-        UserMoveFrom = E2;
-        UserMoveTo = E4;
-        PendingCommand = CMD_USER_MOVE;
-        QueueProtocolCommands({{"ping 7"}});
+        PostClockMoveAndPing();
         w->duringComputerMove = [] { HumanToMove = true; };
 
         Tick();  // only the clocks
@@ -94,6 +109,60 @@ private slots:
         Tick();
         QCOMPARE(w->protocol, std::vector<std::string>{"pong 7"});
         QVERIFY(!ProtocolCommandsWaiting());
+        ProtocolMode = false;
+    }
+
+    // In protocol mode the loop goes on at once, by the events it posts
+    // itself, with no beat of Timer1: the same order as tick by tick.
+    void inProtocolModeWhatWaitsGoesOnAtOnce() {
+        PostClockMoveAndPing();
+        PonderEnabled = false;
+        w->duringComputerMove = [this] {
+            QCOMPARE(w->CurrentPly, 1);
+            QVERIFY(w->protocol.empty());
+            HumanToMove = true;
+        };
+        RunTimer1WithoutBeats();
+
+        Tick();  // only the clocks; the rest follows by events
+        QTRY_COMPARE_WITH_TIMEOUT(w->protocol, std::vector<std::string>{"pong 7"}, HangMs);
+        QCOMPARE(w->calls, (Calls{"PlayFromTo", "ComputerMove"}));
+        QCOMPARE(beats, 0);
+        ProtocolMode = false;
+    }
+
+    // A wake that comes while a tick runs (a search processing events) runs
+    // nothing inside it; what it was for follows once the tick is over.
+    void aWakeDuringATickIsCarriedOutAfterIt() {
+        ProtocolMode = true;
+        HumanToMove = false;
+        RunTimer1WithoutBeats();
+        w->duringComputerMove = [this] {
+            QueueProtocolCommands({{"ping 3"}});
+            w->WakeGameLoop();
+            QCoreApplication::processEvents();
+            QVERIFY(w->protocol.empty());
+            HumanToMove = true;
+        };
+        Tick();
+        QVERIFY(w->protocol.empty());
+        QTRY_COMPARE_WITH_TIMEOUT(w->protocol, std::vector<std::string>{"pong 3"}, HangMs);
+        QCOMPARE(w->calls, Calls{"ComputerMove"});
+        QCOMPARE(beats, 0);
+        ProtocolMode = false;
+    }
+
+    // With Timer1 off (a worker or the engine's move runs, or the program
+    // quits) a wake runs no tick.
+    void aWakeRunsNothingWhileTimer1IsOff() {
+        ProtocolMode = true;
+        QueueProtocolCommands({{"ping 4"}});
+        w->WakeGameLoop();
+        QCoreApplication::processEvents();
+        QVERIFY(w->protocol.empty());
+        RunTimer1WithoutBeats();
+        w->WakeGameLoop();
+        QTRY_COMPARE_WITH_TIMEOUT(w->protocol, std::vector<std::string>{"pong 4"}, HangMs);
         ProtocolMode = false;
     }
 

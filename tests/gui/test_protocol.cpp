@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -707,6 +708,32 @@ private slots:
         SetProtocolOutputFd(old);
         out.CloseWrite();
         QCOMPARE(Drain(out.ReadEnd()), std::string());  // the reader writes nothing itself
+    }
+
+    // What the reader receives wakes the game loop: the window is hidden and
+    // each ping answered as soon as the GUI thread processes events, with no
+    // beat of Timer1.
+    void receivedLinesAreCarriedOutAtOnce() {
+        Pipe in;
+        ProtocolInput input(in.ReadEnd());
+        ProtocolMode = true;
+        {
+            TestWindow window;
+            int beats = 0;
+            connect(window.Timer1, &QTimer::timeout, &window, [&] { ++beats; });
+            window.Timer1->start(24 * 3600 * 1000);  // running, but its first beat comes long after the test
+            window.ProtocolReaderInput = &input;
+            window.FormShow();
+            in.Write("ping 1\n");
+            QTRY_COMPARE_WITH_TIMEOUT(window.protocol, (std::vector<std::string>{"feature done=1", "pong 1"}), HangMs);
+            QCOMPARE(PendingCommand.load(), 0);
+            in.Write("st x\nping 2\n");
+            QTRY_COMPARE_WITH_TIMEOUT(window.protocol.size(), std::size_t{4}, HangMs);
+            QCOMPARE(window.protocol[2], std::string("error : st x"));
+            QCOMPARE(window.protocol[3], std::string("pong 2"));
+            QCOMPARE(beats, 0);
+        }
+        ProtocolMode = false;
     }
 
     // "st" reaches the seconds box and the budget as it is carried out.

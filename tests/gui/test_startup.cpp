@@ -55,6 +55,13 @@ private slots:
         QCOMPARE(QString::fromStdString(w->PieceSetDir), dataDir + "/images/wood/");
         QCOMPARE(HelpFile(), dataDir + "/rovik.html");
         w.reset();
+        // A folder of pictures of one's own (a home folder's "images") is not
+        // the program's data.
+        QVERIFY(QDir().mkpath("images/holiday"));
+        QCOMPARE(QString::fromStdString(StartupDirectory()), dataDir);
+        QCOMPARE(QString::fromStdString(UserFilesDirectory(StartupDirectory())),
+                 qEnvironmentVariable("XDG_DATA_HOME") + "/morlaquin");
+        QVERIFY(QDir("images").removeRecursively());
         // A working directory with the program's data is the start-up directory.
         QVERIFY(elsewhere.LinkShipped("images"));
         QCOMPARE(QString::fromStdString(StartupDirectory()), QDir::currentPath());
